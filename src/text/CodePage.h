@@ -1,0 +1,33 @@
+// The platform's code-page conversion, as the text conversions use it.
+//
+// Both functions behave like Win32 MultiByteToWideChar and
+// WideCharToMultiByte called with flags 0, a source length of -1 (the source
+// runs up to and including its terminator) and no default character:
+//
+// - Length query (destination null, size 0): the number of units or bytes the
+//   conversion needs, terminator included.
+// - Conversion: writes the converted text and its terminator into the
+//   destination and returns the count written, terminator included. When the
+//   destination is too small it returns 0; it never writes past destination
+//   plus its size.
+// - No error flags: bytes that are not valid in the source code page become
+//   U+FFFD (from UTF-8) or "?" (from 936); a character that the target code
+//   page lacks becomes "?".
+// - An unknown code page returns 0 and writes nothing.
+//
+// Backends: CodePageWin32.cpp (the platform's own pair) and CodePageIconv.cpp
+// (glibc iconv).
+#pragma once
+
+namespace lunteva {
+
+#ifndef CP_ACP  // <windows.h> defines both, with the same values
+inline constexpr unsigned CP_ACP = 0;
+inline constexpr unsigned CP_UTF8 = 65001;
+#endif
+inline constexpr unsigned CP_GBK = 936;
+
+int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept;
+int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept;
+
+}  // namespace lunteva
