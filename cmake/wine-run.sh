@@ -4,7 +4,8 @@
 # The Wine prefix is a throwaway one inside the build folder (the nearest
 # folder above the program that holds CMakeCache.txt), made on first use;
 # LUNTEVA_WINEPREFIX names another. A lock keeps parallel runs from making it
-# twice. Wine's own debug output is off. The program's exit code is returned.
+# twice. Wine's own debug output is off (LUNTEVA_WINEDEBUG sets its channels).
+# The program's exit code is returned.
 set -euo pipefail
 
 if (($# < 1)); then
@@ -41,7 +42,7 @@ else
   wine=wine
 fi
 
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEPREFIX=$prefix WINEDEBUG=${LUNTEVA_WINEDEBUG:--all} WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 mkdir -p "$(dirname "$prefix")"
 (

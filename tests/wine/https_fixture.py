@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Runs the HTTPS tests of the platform's HTTP object under Wine.
+
+Makes a throwaway certificate authority and a certificate for 127.0.0.1 with
+openssl, serves a few fixed answers over HTTPS on a free loopback port,
+trusts the authority in the Wine prefix (AddRootCert.exe), runs the test
+program with LUNTEVA_TEST_HTTPS_BASE set to the server's address, and takes
+the authority out again.
+
+  https_fixture.py RUNNER ADD_ROOT_CERT.exe TESTS.exe [TEST ARGS...]
+
+RUNNER runs a Windows program (cmake/wine-run.sh). Exit code: the tests'.
+"""
+import http.server
+import os
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+
+# Answers, by path. The test program holds the same constants.
+BODY = b"lunteva\x00\xd6\xd0\xff\r\nend"
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):  # keep the test output clean
+        pass
+
+    def answer(self, status, body, headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def do_GET(self):
+        if self.path == "/body":
+            self.answer(200, BODY, [("Content-Type", "application/octet-stream"),
+                                    ("X-Lunteva-Test", "1"),
+                                    ("Set-Cookie", "a=1; path=/")])
+        elif self.path == "/redirect":
+            self.answer(302, b"moved", [("Location", "/body")])
+        elif self.path == "/headers":
+            seen = self.headers.get("X-Echo", "(none)")
+            self.answer(200, seen.encode("latin-1"), [("X-Seen", seen)])
+        else:
+            self.answer(404, b"not here")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        body = self.rfile.read(length)
+        self.answer(200, body, [("Content-Type", "application/octet-stream")])
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, check=False, **kw).returncode
+
+
+def make_certificates(folder):
+    """CA and leaf for 127.0.0.1/localhost; returns (ca_der, leaf_pem, key_pem)."""
+    def path(name):
+        return os.path.join(folder, name)
+
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    with open(path("leaf.ext"), "w") as f:
+        f.write("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
+                "extendedKeyUsage=serverAuth\n"
+                # Wine matches the host only against DNS names, so the
+                # address is there as one too.
+                "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\n"
+                "authorityKeyIdentifier=keyid\n")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-days", "2", "-subj", "/CN=Lunteva throwaway test CA", "-addext",
+            "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("x509", "-in", path("ca.pem"), "-outform", "der", "-out", path("ca.der"))
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("leaf.key"), "-out", path("leaf.csr"),
+            "-subj", "/CN=127.0.0.1")
+    openssl("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
+            "-CAcreateserial", "-out", path("leaf.pem"), "-days", "2", "-extfile", path("leaf.ext"))
+    return path("ca.der"), path("leaf.pem"), path("leaf.key")
+
+
+def windows_path(unix_path):
+    """The path as the prefix's Z: drive (the Unix root) names it."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def main():
+    if len(sys.argv) < 4:
+        print(__doc__, file=sys.stderr)
+        return 2
+    runner, add_root, tests, test_args = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+    with tempfile.TemporaryDirectory(prefix="lunteva-https-") as folder:
+        ca_der, leaf, key = make_certificates(folder)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(leaf, key)
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+        thread = threading.Thread(target=server.serve_forever, daemon=True)
+        thread.start()
+        try:
+            if run([runner, add_root, windows_path(ca_der)]) != 0:
+                print("could not trust the test CA in the Wine prefix", file=sys.stderr)
+                return 1
+            env = dict(os.environ, LUNTEVA_TEST_HTTPS_BASE=f"https://127.0.0.1:{server.server_port}")
+            try:
+                return run([runner, tests, *test_args], env=env)
+            finally:
+                run([runner, add_root, "--remove", windows_path(ca_der)])
+        finally:
+            server.shutdown()
+            server.server_close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
