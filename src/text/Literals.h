@@ -45,7 +45,9 @@ struct GbkBytes {
     std::size_t size = 0;
 };
 
-consteval char32_t decodeUtf8(const char8_t* s, std::size_t& i) {
+// constexpr, not consteval: clang 14 rejects a consteval call made from the
+// consteval toGbk below. It is only ever evaluated at compile time.
+constexpr char32_t decodeUtf8(const char8_t* s, std::size_t& i) {
     const unsigned b = s[i];
     if (b < 0x80) return s[i++];
     int extra = 0;
