@@ -16,12 +16,22 @@ constexpr unsigned char foldAscii(unsigned char b) noexcept {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
 }
 
-// True when sub occurs in text at 0-based index i (caller ensures room).
+// True when sub occurs in text at 0-based index i (a character boundary;
+// caller ensures room). Folding touches one-byte characters only: the bytes
+// of a two-byte character of the text, trail byte included, must match as
+// they are.
 bool occursAt(std::string_view text, std::size_t i, std::string_view sub, bool foldCase) noexcept {
     if (!foldCase) return std::memcmp(text.data() + i, sub.data(), sub.size()) == 0;
-    for (std::size_t k = 0; k < sub.size(); ++k) {
-        if (foldAscii(static_cast<unsigned char>(text[i + k])) != foldAscii(static_cast<unsigned char>(sub[k])))
-            return false;
+    for (std::size_t k = 0; k < sub.size();) {
+        const auto t = static_cast<unsigned char>(text[i + k]);
+        const auto s = static_cast<unsigned char>(sub[k]);
+        if (charWidth(t) == 2) {
+            if (t != s || (k + 1 < sub.size() && text[i + k + 1] != sub[k + 1])) return false;
+            k += 2;
+        } else {
+            if (foldAscii(t) != foldAscii(s)) return false;
+            ++k;
+        }
     }
     return true;
 }

@@ -102,7 +102,8 @@ TextValue textMid(const TextValue& text, int start, int count);
 
 // Position of the first occurrence of sub at or after start, or -1. A start
 // below 1 counts as 1. An empty sub is found at 1 when at least one byte lies
-// at or after start, else -1. ignoreCase folds the ASCII letters only.
+// at or after start, else -1. ignoreCase folds the ASCII letters only, and
+// only in one-byte characters: two-byte characters always match as plain bytes.
 int findText(const TextValue& text, const TextValue& sub, int start = 1, bool ignoreCase = false);
 // Position of the last occurrence of sub lying wholly within the first
 // start - 1 bytes (the whole text when start is absent), or -1. That limit is
@@ -120,7 +121,7 @@ TextValue trimBoth(const TextValue& text);
 // overlapping, stepping by characters. Bytes before start (absent: 1; below 1
 // counts as 1) are copied unchanged; at most count replacements (absent: all).
 // An empty text or sub, a count of 0 or less, or start - 1 >= length gives an
-// unchanged copy. caseSensitive false folds the ASCII letters.
+// unchanged copy. caseSensitive false folds the ASCII letters as findText does.
 TextValue replaceSubtext(const TextValue& text, const TextValue& sub, const TextValue& replacement = {},
                          std::optional<int> start = std::nullopt, std::optional<int> count = std::nullopt,
                          bool caseSensitive = false);
@@ -153,12 +154,16 @@ int toByte(int value) noexcept;
 
 // --- Texts: comparing and joining ---
 
+// Same length and same bytes; case matters.
 bool textEquals(const TextValue& a, const TextValue& b) noexcept;
+// The parts joined in order. Parts are texts' bytes; should one hold a zero
+// byte, the result ends there, as every text does.
 TextValue concatText(std::initializer_list<std::string_view> parts);
-// The texts joined in order; two or more.
+// The texts joined in order; two or more. Every argument converts to a
+// TextValue, so ASCII literals may stand anywhere in the list.
 template <class... More>
 TextValue concatText(const TextValue& a, const TextValue& b, const More&... more) {
-    return concatText({a.view(), b.view(), more.view()...});
+    return concatText({a.view(), b.view(), static_cast<const TextValue&>(more).view()...});
 }
 
 // --- Byte strings ---
