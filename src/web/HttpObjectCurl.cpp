@@ -32,8 +32,8 @@
 //   resumed and connections not reused between exchanges, so a certificate
 //   accepted under relaxed flags never carries over to a stricter exchange.
 // - HTTP/1.1 only, so header names keep the server's spelling. Redirects: up
-//   to 10, never from HTTPS to HTTP; only http and https addresses are
-//   accepted. Proxies come only from SetProxy: the environment's proxy
+//   to 10 (more is a failure), never from HTTPS to HTTP: such a redirect is
+//   itself the final response; only http and https addresses are accepted. Proxies come only from SetProxy: the environment's proxy
 //   variables are ignored.
 // - Every failure (of setting up, of the exchange, a body over
 //   MAX_BODY_BYTES) leaves the results empty: no body, no headers, status 0.
@@ -365,10 +365,15 @@ private:
         state.handle = handle.get();
         HeaderList headerList;
         if (!configure(handle.get(), state, requestBody, headerList)) return;
-        if (curl_easy_perform(handle.get()) != CURLE_OK) return;  // every failure: empty results
-
+        const CURLcode result = curl_easy_perform(handle.get());
         long code = 0;
         if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return;
+        // A redirect from HTTPS to HTTP is not followed: the redirect itself is
+        // the answer, as under the platform's redirect policy.
+        const bool downgradeRefused = result == CURLE_UNSUPPORTED_PROTOCOL && code >= 300 && code < 400 &&
+                                      !state.statusLine.empty();
+        if (result != CURLE_OK && !downgradeRefused) return;  // every other failure: empty results
+        if (downgradeRefused) state.body.clear();
         status_ = static_cast<double>(code);
         statusText_ = reasonPhrase(state.statusLine);
         for (const auto& line : state.headerLines) headerText_.append(line).append("\r\n");
