@@ -1,6 +1,7 @@
 #include "quiz/Extraction.h"
 
 #include <climits>
+#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,6 +29,8 @@ struct BetweenCase {
     bool ignoreCase;
     TextValue expected;
 };
+
+void PrintTo(const BetweenCase& c, std::ostream* os) { *os << c.name; }
 
 class TextBetweenTest : public ::testing::TestWithParam<BetweenCase> {};
 
@@ -83,6 +86,8 @@ struct AllCase {
     std::vector<TextValue> expected;
     int matches = 0;  // front markers that found a back marker
 };
+
+void PrintTo(const AllCase& c, std::ostream* os) { *os << c.name; }
 
 class AllTextsBetweenTest : public ::testing::TestWithParam<AllCase> {};
 
@@ -170,6 +175,8 @@ struct BeforeCase {
     bool ignoreCase;
     TextValue expected;
 };
+
+void PrintTo(const BeforeCase& c, std::ostream* os) { *os << c.name; }
 
 class TextBeforeTest : public ::testing::TestWithParam<BeforeCase> {};
 

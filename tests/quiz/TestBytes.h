@@ -15,6 +15,7 @@ struct Piece {
     std::string bytes;
     Piece(const char* ascii) : bytes(ascii) {}
     Piece(std::string_view ascii) : bytes(ascii) {}
+    Piece(const std::string& ascii) : bytes(ascii) {}
     Piece(const TextValue& text) : bytes(text.view()) {}
     Piece(std::initializer_list<unsigned char> raw) : bytes(raw.begin(), raw.end()) {}
 };
