@@ -55,7 +55,6 @@ mkdir -p "$(dirname "$prefix")"
   if [ ! -f "$prefix/.lunteva-ready" ]; then
     rm -rf "$prefix"
     "$wine" wineboot -i >/dev/null 2>&1
-    "$wineserver" -w 2>/dev/null || true
     touch "$prefix/.lunteva-ready"
   fi
 ) 9>"$prefix.lock"
