@@ -1,11 +1,20 @@
 // Code-page layer over glibc iconv, with the observable results of the
-// Win32 pair: invalid UTF-8 becomes U+FFFD, invalid 936 input "?", and a
-// character the target lacks "?", one replacement per bad byte or character.
+// Win32 pair (checked against Wine, which follows Windows here):
+// - invalid UTF-8 becomes one U+FFFD per bad sequence, counted as Windows
+//   counts them (see utf8BadLength);
+// - invalid 936 input becomes "?";
+// - a UTF-16 unit the target lacks becomes "?", one per unit, so a
+//   character outside the BMP (a surrogate pair) becomes "??";
+// - a destination size of 0 asks for the length whatever the destination;
+//   a negative size, or a null destination with a size, fails with 0.
+// Windows' best-fit substitutions (for example "é" to "e" or A8 A6) and its
+// private-use mappings of 936 are not reproduced: such characters become "?".
 //
 // CP_ACP: Linux has no ANSI code page; this layer answers as a Windows whose
-// ANSI code page is 936, the program's own. The one use of CP_ACP is the
-// length query of utf16ToMultiByte, which then is exact, and its doubled
-// buffer has room to spare.
+// ANSI code page is 936, the program's own (and so do CP_OEMCP and
+// CP_THREAD_ACP). The one use of CP_ACP is the length query of
+// utf16ToMultiByte, which then is exact, and its doubled buffer has room to
+// spare.
 #include <errno.h>
 #include <iconv.h>
 
@@ -36,6 +45,8 @@ private:
 std::string iconvName(unsigned codePage) {
     switch (codePage) {
     case CP_ACP:
+    case 1:  // CP_OEMCP
+    case 3:  // CP_THREAD_ACP
     case CP_GBK: return "CP936";
     case CP_UTF8: return "UTF-8";
     default: return "CP" + std::to_string(codePage);
@@ -94,35 +105,79 @@ bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>&
     return true;
 }
 
+// Length of the bad UTF-8 sequence at s that iconv refused, as Windows counts
+// it for one U+FFFD: a byte that cannot begin a sequence stands alone; a lead
+// byte takes the continuation bytes that follow it while they can still
+// complete it, except that a second byte outside the lead's range (overlong,
+// surrogate or above U+10FFFF: E0 80, ED A0, F0 80, F4 90) ends the sequence
+// with itself.
+std::size_t utf8BadLength(const char* at, std::size_t left) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(at);
+    const auto continuation = [](unsigned char b) { return b >= 0x80 && b <= 0xBF; };
+    const unsigned char lead = s[0];
+    std::size_t size = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 1;
+    }
+    if (left < 2 || !continuation(s[1])) return 1;
+    if (s[1] < low || s[1] > high) return 2;
+    std::size_t n = 2;
+    while (n < size && n < left && continuation(s[n])) ++n;
+    return n;
+}
+
+// Length of the bad sequence at s in a double-byte code page: a lead byte
+// (0x81 to 0xFE) takes the byte after it, whatever that is, unless it is the
+// terminator; any other byte stands alone.
+std::size_t doubleByteBadLength(const char* at, std::size_t left) noexcept {
+    const auto lead = static_cast<unsigned char>(at[0]);
+    return lead >= 0x81 && lead <= 0xFE && left >= 2 && at[1] != '\0' ? 2 : 1;
+}
+
+std::size_t singleBadLength(const char*, std::size_t) noexcept { return 1; }
+
+// Windows' rule for a destination: size 0 only counts; a negative size, or a
+// null destination with a size, is an invalid parameter.
+bool validDestination(const void* destination, int size) noexcept {
+    return size == 0 || (size > 0 && destination != nullptr);
+}
+
 }  // namespace
 
 int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
-    if (!source || (destination && destinationUnits <= 0)) return 0;
+    if (!source || !validDestination(destination, destinationUnits)) return 0;
     const Iconv cd("UTF-16LE", iconvName(codePage).c_str());
     if (!cd.valid()) return 0;
-    Sink<char16_t> sink(destination, destinationUnits);
+    Sink<char16_t> sink(destinationUnits == 0 ? nullptr : destination, destinationUnits);
     const std::u16string_view replacement = codePage == CP_UTF8 ? u"\uFFFD" : u"?";
-    const bool ok = runIconv<char16_t>(cd.get(), source, std::strlen(source) + 1, sink, replacement,
-                                       [](const char*, std::size_t) { return std::size_t{1}; });
+    std::size_t (*badStep)(const char*, std::size_t) = singleBadLength;
+    if (codePage == CP_UTF8) badStep = utf8BadLength;
+    else if (iconvName(codePage) == "CP936") badStep = doubleByteBadLength;
+    const bool ok = runIconv<char16_t>(cd.get(), source, std::strlen(source) + 1, sink, replacement, badStep);
     return ok ? sink.result() : 0;
 }
 
 int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
-    if (!source || (destination && destinationBytes <= 0)) return 0;
+    if (!source || !validDestination(destination, destinationBytes)) return 0;
     const Iconv cd(iconvName(codePage).c_str(), "UTF-16LE");
     if (!cd.valid()) return 0;
     std::size_t units = 0;
     while (source[units] != u'\0') ++units;
-    Sink<char> sink(destination, destinationBytes);
+    Sink<char> sink(destinationBytes == 0 ? nullptr : destination, destinationBytes);
     const std::string_view replacement = codePage == CP_UTF8 ? "\xEF\xBF\xBD" : "?";
-    // A surrogate pair is one character, and one "?" stands for it.
-    const auto badStep = [](const char* at, std::size_t left) {
-        char16_t first = 0, second = 0;
-        std::memcpy(&first, at, 2);
-        if (left >= 4) std::memcpy(&second, at + 2, 2);
-        const bool pair = first >= 0xD800 && first < 0xDC00 && second >= 0xDC00 && second < 0xE000;
-        return std::size_t{pair ? 4u : 2u};
-    };
+    // One "?" per unit the target lacks: a surrogate pair gives two.
+    const auto badStep = [](const char*, std::size_t) { return std::size_t{2}; };
     const bool ok = runIconv<char>(cd.get(), reinterpret_cast<const char*>(source), (units + 1) * 2, sink,
                                    replacement, badStep);
     return ok ? sink.result() : 0;
