@@ -75,7 +75,21 @@ Pos findFrom(std::string_view text, std::string_view sub, Pos from) noexcept {
     if (from >= text.size() || sub.size() > text.size()) return NONE;
     const Pos last = text.size() - sub.size();
     const char first = sub.front();
+    constexpr std::uint64_t ONES = 0x0101010101010101u;
+    constexpr std::uint64_t HIGHS = 0x8080808080808080u;
+    const std::uint64_t firsts = ONES * static_cast<unsigned char>(first);
     for (Pos i = from; i <= last;) {
+        // Eight one-byte characters (no byte of 0x80 or above) without the
+        // marker's first byte hold no match and end on a boundary.
+        if (i + 8 <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            const std::uint64_t probe = word ^ firsts;
+            if ((word & HIGHS) == 0 && ((probe - ONES) & ~probe & HIGHS) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         if (text[i] == first && std::memcmp(text.data() + i, sub.data(), sub.size()) == 0) return i;
         i += static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
     }
