@@ -36,6 +36,13 @@ registered with @mode, so adding a mode is adding a function:
                           as a proxy: a request for http://any/MODE gets MODE)
   /status/CODE            that status with a small HTML body
   /bytes?hex=HEX          the given bytes as the body
+  /page-gbk               the page file in code page 936 instead of UTF-8
+  /page-zero-first        a zero byte, then the page file
+  /page-padded?mib=N      the page file, then an HTML comment up to N MiB
+  /hostile?mib=N          N MiB of today's date cells after one "<tr>", no
+                          "</tr>" anywhere, then one date cell of yesterday
+  /realistic?kib=N&days=D&rows=R  a generated page of about N KiB: a header
+                          row, then R rows for each of D days, newest first
   any other path          the page file (--page), date placeholders filled,
                           when --page is given; else 404
 
@@ -343,6 +350,130 @@ def status(request):
 @mode("bytes")
 def raw_bytes(request):
     request.respond(200, binascii.unhexlify(request.query.get("hex", [""])[0]), content_type=None)
+
+
+def filled_page(request):
+    """The page file with its placeholders filled, as UTF-8 text; None without --page."""
+    options = request.server.options
+    if not options.page:
+        return None
+    with open(options.page, encoding="utf-8") as f:
+        return fill_placeholders(f.read(), server_today(request))
+
+
+def server_today(request):
+    options = request.server.options
+    return datetime.date.fromisoformat(options.today) if options.today else datetime.date.today()
+
+
+def respond_in_pieces(request, length, pieces, content_type="text/html; charset=utf-8"):
+    """200 with a body of length bytes that the iterable pieces yields."""
+    request.send_response(200)
+    request.send_header("Content-Type", content_type)
+    request.send_header("Content-Length", str(length))
+    request.end_headers()
+    for piece in pieces:
+        if STOPPING.is_set():
+            return
+        request.wfile.write(piece)
+
+
+CELL_OPEN = '<td style="TEXT-ALIGN: center">'
+
+
+def date_cell(day):
+    return f"{CELL_OPEN}{date_label(day)}</td>"
+
+
+@mode("page-gbk")
+def page_gbk(request):
+    text = filled_page(request)
+    if text is None:
+        request.respond(404, b"not found\n")
+        return
+    request.respond(200, text.encode("gbk"), content_type="text/html; charset=gbk")
+
+
+@mode("page-zero-first")
+def page_zero_first(request):
+    text = filled_page(request)
+    if text is None:
+        request.respond(404, b"not found\n")
+        return
+    request.respond(200, b"\x00" + text.encode("utf-8"))
+
+
+@mode("page-padded")
+def page_padded(request):
+    text = filled_page(request)
+    if text is None:
+        request.respond(404, b"not found\n")
+        return
+    head = text.encode("utf-8") + b"<!-- "
+    tail = b" -->\n"
+    total = max(int(float(request.query.get("mib", ["1"])[0]) * 1024 * 1024), len(head) + len(tail))
+    filler = total - len(head) - len(tail)
+
+    def pieces():
+        yield head
+        left = filler
+        block = b"padding " * 8192
+        while left > 0:
+            yield block[:min(left, len(block))]
+            left -= min(left, len(block))
+        yield tail
+    respond_in_pieces(request, total, pieces())
+
+
+@mode("hostile")
+def hostile(request):
+    today = server_today(request)
+    cell = date_cell(today).encode("utf-8")
+    head = b"<html><table><tr>"
+    tail = date_cell(today - datetime.timedelta(days=1)).encode("utf-8") + b"</table></html>\n"
+    total = int(float(request.query.get("mib", ["16"])[0]) * 1024 * 1024)
+    count = max(0, (total - len(head) - len(tail)) // len(cell))
+
+    def pieces():
+        yield head
+        left = count
+        block = cell * 4096
+        while left > 0:
+            n = min(left, 4096)
+            yield block[:n * len(cell)]
+            left -= n
+        yield tail
+    respond_in_pieces(request, len(head) + count * len(cell) + len(tail), pieces())
+
+
+def realistic_page(today, kib, days, rows):
+    """A quiz page as such sites make them: styled rows with some markup in
+    the cells, padded by an ordinary footer to about kib KiB."""
+    parts = ['<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>每日答题答案</title>'
+             '<link rel="stylesheet" href="/style.css"></head><body>\n<div class="content">'
+             '<table class="answers" border="1" cellspacing="0" cellpadding="4">\n'
+             '<tr><th>日期</th><th>题目</th><th>答案</th></tr>\n']
+    for back in range(days):
+        cell = date_cell(today - datetime.timedelta(days=back))
+        for row in range(rows):
+            parts.append(f'<tr class="row-{row % 2}">{cell}'
+                         f'{CELL_OPEN}第{back + 1}天第{row + 1}题：下列哪一项是<b>正确</b>的说法？'
+                         f'（&nbsp;单选&nbsp;）</td>{CELL_OPEN}选项{"ABCD"[row % 4]}：正确答案在此</td></tr>\n')
+    body = "".join(parts).encode("utf-8")
+    end = "</table></div></body></html>\n".encode("utf-8")
+    footer = ('<p class="note">本页内容仅供参考，每日更新。<a href="/about.html">关于我们</a> '
+              '<a href="/contact.html">联系方式</a></p>\n').encode("utf-8")
+    room = kib * 1024 - len(body) - len(end)
+    return body + footer * max(0, room // len(footer)) + end
+
+
+@mode("realistic")
+def realistic(request):
+    kib = int(request.query.get("kib", ["1024"])[0])
+    days = int(request.query.get("days", ["30"])[0])
+    rows = int(request.query.get("rows", ["5"])[0])
+    request.respond(200, realistic_page(server_today(request), kib, days, rows),
+                    content_type="text/html; charset=utf-8")
 
 
 @mode("*page")
