@@ -1,14 +1,22 @@
-// Code-page layer over glibc iconv, with the observable results of the
-// Win32 pair (checked against Wine, which follows Windows here):
+// Code-page layer over glibc iconv.
+//
+// Implements, for Linux: multiByteToWideChar and wideCharToMultiByte of
+// text/CodePage.h, with the observable results of the Win32 pair (compared
+// with Wine over every 936 code, every BMP unit and 100000 UTF-8 samples):
 // - invalid UTF-8 becomes one U+FFFD per bad sequence, counted as Windows
-//   counts them (see utf8BadLength);
-// - invalid 936 input becomes "?";
+//   counts them (see utf8BadLength). Wine, after a lead byte that has too
+//   few bytes left, drops the rest of the input with the terminator; this
+//   layer keeps them;
+// - in 936, a lead byte with whatever byte follows it, or a lone bad byte,
+//   becomes one "?";
 // - a UTF-16 unit the target lacks becomes "?", one per unit, so a
 //   character outside the BMP (a surrogate pair) becomes "??";
+// - 936 as Windows has it: glibc's table plus Windows' private-use mappings
+//   (PRIVATE_USE_936), the single byte FF for U+F8F5, and the best-fit
+//   substitutes that Windows writes, without WC_NO_BEST_FIT_CHARS, for some
+//   characters 936 lacks (BEST_FIT_936: U+00B2 becomes "2", U+00C0 A8 A4);
 // - a destination size of 0 asks for the length whatever the destination;
 //   a negative size, or a null destination with a size, fails with 0.
-// Windows' best-fit substitutions (for example "é" to "e" or A8 A6) and its
-// private-use mappings of 936 are not reproduced: such characters become "?".
 //
 // CP_ACP: Linux has no ANSI code page; this layer answers as a Windows whose
 // ANSI code page is 936, the program's own (and so do CP_OEMCP and
@@ -18,8 +26,9 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "text/CodePage.h"
@@ -68,6 +77,8 @@ public:
         }
         return true;
     }
+    bool put(Unit unit) noexcept { return put(&unit, 1); }
+    bool full() const noexcept { return overflow_; }
     int result() const noexcept { return overflow_ ? 0 : count_; }
 
 private:
@@ -77,11 +88,11 @@ private:
     bool overflow_ = false;
 };
 
-// Runs the whole input through cd into sink. On a bad input sequence it puts
-// replacement and skips badStep(in, left) bytes. False when the sink is full.
-template <class Unit, class BadStep>
-bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>& sink,
-              std::basic_string_view<Unit> replacement, BadStep badStep) {
+// Runs the whole input through cd into sink. At a sequence that iconv
+// refuses, onBad(in, left, sink) puts what stands for it and returns how
+// many bytes it covers. False when the sink is full.
+template <class Unit, class OnBad>
+bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>& sink, OnBad onBad) {
     char* in = const_cast<char*>(input);
     std::size_t left = inputBytes;
     char chunk[256];
@@ -93,8 +104,8 @@ bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>&
         const std::size_t produced = sizeof chunk - room;
         if (!sink.put(reinterpret_cast<const Unit*>(chunk), produced / sizeof(Unit))) return false;
         if (err == EILSEQ || err == EINVAL) {
-            if (!sink.put(replacement.data(), replacement.size())) return false;
-            const std::size_t skip = std::min(left, badStep(in, left));
+            const std::size_t skip = std::min(left, onBad(in, left, sink));
+            if (sink.full()) return false;
             in += skip;
             left -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
@@ -103,6 +114,123 @@ bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>&
         }
     }
     return true;
+}
+
+// Windows' mappings of 936 codes to private-use characters: its user-defined
+// areas and the GBK codes without a character of their own. Each run is
+// consecutive codes within one lead byte and consecutive units.
+struct PrivateUseRun {
+    unsigned short firstCode;
+    char16_t firstUnit;
+    unsigned short count;
+};
+constexpr PrivateUseRun PRIVATE_USE_936[] = {
+    {0xAAA1, u'\xE000', 94}, {0xABA1, u'\xE05E', 94}, {0xACA1, u'\xE0BC', 94}, {0xADA1, u'\xE11A', 94},
+    {0xAEA1, u'\xE178', 94}, {0xAFA1, u'\xE1D6', 94}, {0xF8A1, u'\xE234', 94}, {0xF9A1, u'\xE292', 94},
+    {0xFAA1, u'\xE2F0', 94}, {0xFBA1, u'\xE34E', 94}, {0xFCA1, u'\xE3AC', 94}, {0xFDA1, u'\xE40A', 94},
+    {0xFEA1, u'\xE468', 94}, {0xA140, u'\xE4C6', 63}, {0xA180, u'\xE505', 33}, {0xA240, u'\xE526', 63},
+    {0xA280, u'\xE565', 33}, {0xA340, u'\xE586', 63}, {0xA380, u'\xE5C5', 33}, {0xA440, u'\xE5E6', 63},
+    {0xA480, u'\xE625', 33}, {0xA540, u'\xE646', 63}, {0xA580, u'\xE685', 33}, {0xA640, u'\xE6A6', 63},
+    {0xA680, u'\xE6E5', 33}, {0xA740, u'\xE706', 63}, {0xA780, u'\xE745', 33}, {0xA2AB, u'\xE766', 6},
+    {0xA2E3, u'\xE76C', 2}, {0xA2EF, u'\xE76E', 2}, {0xA2FD, u'\xE770', 2}, {0xA4F4, u'\xE772', 11},
+    {0xA5F7, u'\xE77D', 8}, {0xA6B9, u'\xE785', 8}, {0xA6D9, u'\xE78D', 7}, {0xA6EC, u'\xE794', 2},
+    {0xA6F3, u'\xE796', 1}, {0xA6F6, u'\xE797', 9}, {0xA7C2, u'\xE7A0', 15}, {0xA7F2, u'\xE7AF', 13},
+    {0xA896, u'\xE7BC', 11}, {0xA8BC, u'\xE7C7', 1}, {0xA8BF, u'\xE7C8', 1}, {0xA8C1, u'\xE7C9', 4},
+    {0xA8EA, u'\xE7CD', 21}, {0xA958, u'\xE7E2', 1}, {0xA95B, u'\xE7E3', 1}, {0xA95D, u'\xE7E4', 3},
+    {0xA989, u'\xE7E7', 13}, {0xA997, u'\xE7F4', 13}, {0xA9F0, u'\xE801', 15}, {0xD7FA, u'\xE810', 5},
+    {0xFE50, u'\xE815', 47}, {0xFE80, u'\xE844', 33},
+};
+constexpr char16_t UNIT_FOR_BYTE_FF = u'\xF8F5';
+
+// Windows' best-fit substitutes in 936, by unit: a code below 0x100 is one
+// byte, any other two bytes.
+struct BestFit {
+    char16_t unit;
+    unsigned short code;
+};
+constexpr BestFit BEST_FIT_936[] = {
+    {0x00A2, 0xA1E9}, {0x00A3, 0xA1EA}, {0x00A5, 0xA3A4}, {0x00A6, 0x7C}, {0x00AA, 0x61}, {0x00AD, 0x2D}, {0x00AF, 0xA1A5},
+    {0x00B2, 0x32}, {0x00B3, 0x33}, {0x00B4, 0xA1E4}, {0x00B5, 0xA6CC}, {0x00B9, 0x31}, {0x00BA, 0x6F}, {0x00C0, 0xA8A4},
+    {0x00C1, 0xA8A2}, {0x00C8, 0xA8A8}, {0x00C9, 0xA8A6}, {0x00CA, 0xA8BA}, {0x00CC, 0xA8AC}, {0x00CD, 0xA8AA}, {0x00D0, 0x44},
+    {0x00D2, 0xA8B0}, {0x00D3, 0xA8AE}, {0x00D9, 0xA8B4}, {0x00DA, 0xA8B2}, {0x00DC, 0xA8B9}, {0x00DD, 0x59}, {0x00DE, 0x54},
+    {0x00E2, 0x61}, {0x00F0, 0x65}, {0x00FD, 0x79}, {0x00FE, 0x74}, {0x0100, 0xA8A1}, {0x0112, 0xA8A5}, {0x011A, 0xA8A7},
+    {0x012A, 0xA8A9}, {0x014C, 0xA8AD}, {0x016A, 0xA8B1}, {0x01C1, 0xA1CE}, {0x01CD, 0xA8A3}, {0x01CF, 0xA8AB}, {0x01D1, 0xA8AF},
+    {0x01D3, 0xA8B3}, {0x01D5, 0xA8B5}, {0x01D7, 0xA8B6}, {0x01D9, 0xA8B7}, {0x01DB, 0xA8B8}, {0x203E, 0xA3FE}, {0x2218, 0xA1E3},
+    {0x223C, 0xA1AB}, {0x3192, 0xD2BB}, {0x3193, 0xB6FE}, {0x3194, 0xC8FD}, {0x3195, 0xCBC4}, {0x3196, 0xC9CF}, {0x3197, 0xD6D0},
+    {0x3198, 0xCFC2}, {0x3199, 0xBCD7}, {0x319A, 0xD2D2}, {0x319B, 0xB1FB}, {0x319C, 0xB6A1}, {0x319D, 0xCCEC}, {0x319E, 0xB5D8},
+    {0x319F, 0xC8CB}, {0x322A, 0xD4C2}, {0x322B, 0xBBF0}, {0x322C, 0xCBAE}, {0x322D, 0xC4BE}, {0x322E, 0xBDF0}, {0x322F, 0xCDC1},
+    {0x3230, 0xC8D5}, {0x3232, 0xD3D0}, {0x3233, 0xC9E7}, {0x3234, 0xC3FB}, {0x3235, 0xCCD8}, {0x3236, 0xB2C6}, {0x3237, 0xD7A3},
+    {0x3238, 0xC0CD}, {0x3239, 0xB4FA}, {0x323A, 0xBAF4}, {0x323B, 0xD1A7}, {0x323C, 0xBCE0}, {0x323D, 0xC6F3}, {0x323E, 0xD7CA},
+    {0x323F, 0xD0AD}, {0x3240, 0xBCC0}, {0x3241, 0xD0DD}, {0x3242, 0xD7D4}, {0x3243, 0xD6C1}, {0x3280, 0xD2BB}, {0x3281, 0xB6FE},
+    {0x3282, 0xC8FD}, {0x3283, 0xCBC4}, {0x3284, 0xCEE5}, {0x3285, 0xC1F9}, {0x3286, 0xC6DF}, {0x3287, 0xB0CB}, {0x3288, 0xBEC5},
+    {0x3289, 0xCAAE}, {0x328A, 0xD4C2}, {0x328B, 0xBBF0}, {0x328C, 0xCBAE}, {0x328D, 0xC4BE}, {0x328E, 0xBDF0}, {0x328F, 0xCDC1},
+    {0x3290, 0xC8D5}, {0x3291, 0xD6EA}, {0x3292, 0xD3D0}, {0x3293, 0xC9E7}, {0x3294, 0xC3FB}, {0x3295, 0xCCD8}, {0x3296, 0xB2C6},
+    {0x3297, 0xD7A3}, {0x3298, 0xC0CD}, {0x3299, 0xC3D8}, {0x329A, 0xC4D0}, {0x329B, 0xC5AE}, {0x329C, 0xCACA}, {0x329D, 0xD3C5},
+    {0x329F, 0xD7A2}, {0x32A0, 0xCFEE}, {0x32A1, 0xD0DD}, {0x32A2, 0xD0B4}, {0x32A9, 0xD2BD}, {0x32AA, 0xD7DA}, {0x32AB, 0xD1A7},
+    {0x32AC, 0xBCE0}, {0x32AD, 0xC6F3}, {0x32AE, 0xD7CA}, {0x32AF, 0xD0AD}, {0x32B0, 0xD2B9}, {0xF900, 0xD84D}, {0xF901, 0xB8FC},
+    {0xF902, 0xDC87}, {0xF903, 0xD95A}, {0xF904, 0xBBAC}, {0xF905, 0xB4AE}, {0xF906, 0xBEE4}, {0xF907, 0xFD94}, {0xF908, 0xFD94},
+    {0xF909, 0xC6F5}, {0xF90A, 0xBDF0}, {0xF90B, 0xC0AE}, {0xF90C, 0xC4CE}, {0xF90D, 0x91D0}, {0xF90E, 0xB05D}, {0xF90F, 0xC15F},
+    {0xF910, 0xCC7D}, {0xF911, 0xC2DD}, {0xF912, 0xC2E3}, {0xF913, 0xDF89}, {0xF914, 0x98B7}, {0xF915, 0xC2E5}, {0xF916, 0xC0D3},
+    {0xF917, 0xE7F3}, {0xF918, 0xC2E4}, {0xF919, 0xC0D2}, {0xF91A, 0xF198}, {0xF91B, 0x8179}, {0xF91C, 0xC2D1}, {0xF91D, 0x99DA},
+    {0xF91E, 0xA080}, {0xF91F, 0xCC6D}, {0xF920, 0xFB5B}, {0xF921, 0x8DB9}, {0xF922, 0x9E45}, {0xF923, 0xCB7B}, {0xF924, 0xD268},
+    {0xF925, 0xC0AD}, {0xF926, 0xC544}, {0xF927, 0xCF9E}, {0xF928, 0xC0C8}, {0xF929, 0xC0CA}, {0xF92A, 0xC0CB}, {0xF92B, 0xC0C7},
+    {0xF92D, 0x81ED}, {0xF92E, 0xC0E4}, {0xF92F, 0x84DA}, {0xF930, 0x93EF}, {0xF931, 0x99A9}, {0xF932, 0xA074}, {0xF933, 0xB152},
+    {0xF934, 0xC0CF}, {0xF935, 0xCC4A}, {0xF936, 0xCC94}, {0xF937, 0xC2B7}, {0xF938, 0xC2B6}, {0xF939, 0xF494}, {0xF93A, 0xFA98},
+    {0xF93B, 0xC2B5}, {0xF93C, 0xB593}, {0xF93D, 0xBE47}, {0xF93E, 0xC78A}, {0xF93F, 0xE49B}, {0xF940, 0xC2B9}, {0xF941, 0xD593},
+    {0xF942, 0x89C5}, {0xF943, 0xC5AA}, {0xF944, 0xBB5C}, {0xF945, 0xC340}, {0xF946, 0xC0CE}, {0xF947, 0xC0DA}, {0xF948, 0xD954},
+    {0xF949, 0xC0D7}, {0xF94A, 0x89BE}, {0xF94B, 0x8CD2}, {0xF94C, 0x98C7}, {0xF94D, 0x9C49}, {0xF94E, 0xC2A9}, {0xF94F, 0xC0DB},
+    {0xF950, 0xBF7C}, {0xF951, 0xC2AA}, {0xF952, 0xC0D5}, {0xF953, 0xC0DF}, {0xF954, 0x8443}, {0xF955, 0xC1E8}, {0xF956, 0xB6A0},
+    {0xF957, 0xBE63}, {0xF958, 0xC1E2}, {0xF959, 0xC1EA}, {0xF95A, 0xD778}, {0xF95B, 0x9282}, {0xF95C, 0x98B7}, {0xF95D, 0xD65A},
+    {0xF95E, 0xB5A4}, {0xF95F, 0x8C8E}, {0xF960, 0xC5AD}, {0xF961, 0xC2CA}, {0xF962, 0xAE90}, {0xF963, 0xB1B1}, {0xF964, 0xB491},
+    {0xF965, 0xB1E3}, {0xF966, 0x8FCD}, {0xF967, 0xB2BB}, {0xF968, 0xC3DA}, {0xF969, 0x94B5}, {0xF96A, 0xCBF7}, {0xF96B, 0x85A2},
+    {0xF96C, 0xC8FB}, {0xF96D, 0xCAA1}, {0xF96E, 0xC87E}, {0xF96F, 0xD566}, {0xF970, 0x9AA2}, {0xF971, 0xB3BD}, {0xF972, 0xC9F2},
+    {0xF973, 0xCAB0}, {0xF974, 0xC8F4}, {0xF975, 0xC2D3}, {0xF976, 0xC2D4}, {0xF977, 0xC1C1}, {0xF978, 0x83C9}, {0xF97A, 0xC1BA},
+    {0xF97B, 0xBC5A}, {0xF97C, 0xC1BC}, {0xF97D, 0xD58F}, {0xF97E, 0xC1BF}, {0xF97F, 0x84EE}, {0xF980, 0x85CE}, {0xF981, 0xC5AE},
+    {0xF982, 0x8F5D}, {0xF983, 0xC2C3}, {0xF984, 0x9E56}, {0xF985, 0xB55A}, {0xF986, 0xE982}, {0xF987, 0xF350}, {0xF988, 0xFB90},
+    {0xF989, 0xC0E8}, {0xF98A, 0xC1A6}, {0xF98B, 0x95D1}, {0xF98C, 0x9A76}, {0xF98D, 0xDE5D}, {0xF98E, 0xC4EA}, {0xF98F, 0x917A},
+    {0xF990, 0x91D9}, {0xF991, 0x93D3}, {0xF992, 0x9D69}, {0xF993, 0x9F92}, {0xF994, 0xAD49}, {0xF996, 0xBE9A}, {0xF997, 0xC293},
+    {0xF998, 0xDD82}, {0xF999, 0xC98F}, {0xF99A, 0xDF42}, {0xF99B, 0xE580}, {0xF99C, 0xC1D0}, {0xF99D, 0xC1D3}, {0xF99E, 0xD1CA},
+    {0xF99F, 0xC1D2}, {0xF9A0, 0xC1D1}, {0xF9A1, 0xD566}, {0xF9A2, 0xC1AE}, {0xF9A3, 0xC4EE}, {0xF9A4, 0xC4ED}, {0xF9A5, 0x9A9A},
+    {0xF9A6, 0xBA9F}, {0xF9A7, 0xAB43}, {0xF9A8, 0xC1EE}, {0xF9A9, 0xE0F2}, {0xF9AA, 0x8C8E}, {0xF9AB, 0x8E58}, {0xF9AC, 0xC1AF},
+    {0xF9AD, 0xC1E1}, {0xF9AE, 0xAC93}, {0xF9AF, 0xC1E7}, {0xF9B0, 0xF1F6}, {0xF9B1, 0xE28F}, {0xF9B2, 0xC1E3}, {0xF9B3, 0xEC60},
+    {0xF9B4, 0xEE49}, {0xF9B5, 0xC0FD}, {0xF9B6, 0xB659}, {0xF9B7, 0xF5B7}, {0xF9B8, 0xEB60}, {0xF9B9, 0x90BA}, {0xF9BA, 0xC1CB},
+    {0xF9BB, 0xC1C5}, {0xF9BC, 0xE5BC}, {0xF9BD, 0xC4F2}, {0xF9BE, 0xC1CF}, {0xF9BF, 0x98B7}, {0xF9C0, 0xC1C7}, {0xF9C1, 0xAF9F},
+    {0xF9C2, 0xDEA4}, {0xF9C3, 0xDF7C}, {0xF9C4, 0xFD88}, {0xF9C5, 0x959E}, {0xF9C6, 0xC8EE}, {0xF9C7, 0x84A2}, {0xF9C8, 0x9683},
+    {0xF9C9, 0xC1F8}, {0xF9CA, 0xC1F7}, {0xF9CB, 0xC1EF}, {0xF9CC, 0xC1F0}, {0xF9CD, 0xC1F4}, {0xF9CE, 0xC1F2}, {0xF9CF, 0xBC7E},
+    {0xF9D0, 0xEE90}, {0xF9D1, 0xC1F9}, {0xF9D2, 0xC2BE}, {0xF9D3, 0xEA91}, {0xF9D4, 0x8290}, {0xF9D5, 0x8D91}, {0xF9D6, 0x9C53},
+    {0xF9D7, 0xDD86}, {0xF9D8, 0xC2C9}, {0xF9D9, 0x90FC}, {0xF9DA, 0xC0F5}, {0xF9DB, 0xC2CA}, {0xF9DC, 0xC2A1}, {0xF9DD, 0xC0FB},
+    {0xF9DE, 0xC0F4}, {0xF9DF, 0xC2C4}, {0xF9E0, 0xD2D7}, {0xF9E1, 0xC0EE}, {0xF9E2, 0xC0E6}, {0xF9E3, 0xC4E0}, {0xF9E4, 0xC0ED},
+    {0xF9E5, 0xC1A1}, {0xF9E6, 0xEEBE}, {0xF9E8, 0xD165}, {0xF9E9, 0xC0EF}, {0xF9EA, 0xEB78}, {0xF9EB, 0xC4E4}, {0xF9EC, 0xC4E7},
+    {0xF9ED, 0xC1DF}, {0xF9EE, 0x9FFB}, {0xF9EF, 0xAD55}, {0xF9F0, 0xCC41}, {0xF9F2, 0xF75B}, {0xF9F3, 0xF7EB}, {0xF9F4, 0xC1D6},
+    {0xF9F5, 0xC1DC}, {0xF9F6, 0xC552}, {0xF9F7, 0xC1A2}, {0xF9F8, 0xF3D2}, {0xF9F9, 0xC1A3}, {0xF9FA, 0xA0EE}, {0xF9FB, 0xD6CB},
+    {0xF9FC, 0xD752}, {0xF9FD, 0xCAB2}, {0xF9FE, 0xB2E8}, {0xF9FF, 0xB4CC}, {0xFA00, 0xC7D0}, {0xFA01, 0xB6C8}, {0xFA02, 0xCDD8},
+    {0xFA03, 0xCCC7}, {0xFA04, 0xD5AC}, {0xFA05, 0xB6B4}, {0xFA06, 0xB1A9}, {0xFA07, 0xDD97}, {0xFA08, 0xD0D0}, {0xFA09, 0xBDB5},
+    {0xFA0A, 0xD28A}, {0xFA0B, 0xC0AA}, {0xFA10, 0x8956}, {0xFA12, 0xC7E7}, {0xFA15, 0x8444}, {0xFA16, 0xD869}, {0xFA17, 0xD2E6},
+    {0xFA19, 0xC9F1}, {0xFA1A, 0xCFE9}, {0xFA1B, 0xB8A3}, {0xFA1C, 0xBEB8}, {0xFA1D, 0xBEAB}, {0xFA1E, 0xD3F0}, {0xFA22, 0xD654},
+    {0xFA25, 0xD2DD}, {0xFA26, 0xB6BC}, {0xFA2A, 0xEF88}, {0xFA2B, 0xEF95}, {0xFA2C, 0xF05E}, {0xFA2D, 0xFA51},
+};
+
+// The 936 code that stands for unit in Windows, or 0 if it becomes "?".
+unsigned substituteCode(char16_t unit) noexcept {
+    const auto* end = std::end(BEST_FIT_936);
+    const auto* it = std::lower_bound(std::begin(BEST_FIT_936), end, unit,
+                                      [](const BestFit& b, char16_t u) { return b.unit < u; });
+    return it != end && it->unit == unit ? it->code : 0;
+}
+
+// The private-use unit of a 936 code, or 0.
+char16_t privateUseUnit(unsigned code) noexcept {
+    for (const PrivateUseRun& r : PRIVATE_USE_936)
+        if (code >= r.firstCode && code < r.firstCode + r.count)
+            return static_cast<char16_t>(r.firstUnit + (code - r.firstCode));
+    return 0;
+}
+
+// The 936 code of a private-use unit, or 0.
+unsigned privateUseCode(char16_t unit) noexcept {
+    for (const PrivateUseRun& r : PRIVATE_USE_936)
+        if (unit >= r.firstUnit && unit < r.firstUnit + r.count) return r.firstCode + (unit - r.firstUnit);
+    return 0;
 }
 
 // Length of the bad UTF-8 sequence at s that iconv refused, as Windows counts
@@ -145,8 +273,6 @@ std::size_t doubleByteBadLength(const char* at, std::size_t left) noexcept {
     return lead >= 0x81 && lead <= 0xFE && left >= 2 && at[1] != '\0' ? 2 : 1;
 }
 
-std::size_t singleBadLength(const char*, std::size_t) noexcept { return 1; }
-
 // Windows' rule for a destination: size 0 only counts; a negative size, or a
 // null destination with a size, is an invalid parameter.
 bool validDestination(const void* destination, int size) noexcept {
@@ -157,29 +283,66 @@ bool validDestination(const void* destination, int size) noexcept {
 
 int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
     if (!source || !validDestination(destination, destinationUnits)) return 0;
-    const Iconv cd("UTF-16LE", iconvName(codePage).c_str());
+    const std::string name = iconvName(codePage);
+    const Iconv cd("UTF-16LE", name.c_str());
     if (!cd.valid()) return 0;
     Sink<char16_t> sink(destinationUnits == 0 ? nullptr : destination, destinationUnits);
-    const std::u16string_view replacement = codePage == CP_UTF8 ? u"\uFFFD" : u"?";
-    std::size_t (*badStep)(const char*, std::size_t) = singleBadLength;
-    if (codePage == CP_UTF8) badStep = utf8BadLength;
-    else if (iconvName(codePage) == "CP936") badStep = doubleByteBadLength;
-    const bool ok = runIconv<char16_t>(cd.get(), source, std::strlen(source) + 1, sink, replacement, badStep);
+    const std::size_t length = std::strlen(source) + 1;
+    bool ok = false;
+    if (codePage == CP_UTF8) {
+        ok = runIconv(cd.get(), source, length, sink, [](const char* at, std::size_t left, Sink<char16_t>& out) {
+            out.put(u'\uFFFD');
+            return utf8BadLength(at, left);
+        });
+    } else if (name == "CP936") {
+        ok = runIconv(cd.get(), source, length, sink, [](const char* at, std::size_t left, Sink<char16_t>& out) {
+            const auto lead = static_cast<unsigned char>(at[0]);
+            if (lead == 0xFF) return out.put(UNIT_FOR_BYTE_FF), std::size_t{1};
+            const std::size_t size = doubleByteBadLength(at, left);
+            const char16_t unit =
+                size == 2 ? privateUseUnit(lead * 256u + static_cast<unsigned char>(at[1])) : char16_t{0};
+            out.put(unit != 0 ? unit : u'?');
+            return size;
+        });
+    } else {
+        ok = runIconv(cd.get(), source, length, sink, [](const char*, std::size_t, Sink<char16_t>& out) {
+            out.put(u'?');
+            return std::size_t{1};
+        });
+    }
     return ok ? sink.result() : 0;
 }
 
 int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
     if (!source || !validDestination(destination, destinationBytes)) return 0;
-    const Iconv cd(iconvName(codePage).c_str(), "UTF-16LE");
+    const std::string name = iconvName(codePage);
+    const Iconv cd(name.c_str(), "UTF-16LE");
     if (!cd.valid()) return 0;
     std::size_t units = 0;
     while (source[units] != u'\0') ++units;
     Sink<char> sink(destinationBytes == 0 ? nullptr : destination, destinationBytes);
-    const std::string_view replacement = codePage == CP_UTF8 ? "\xEF\xBF\xBD" : "?";
-    // One "?" per unit the target lacks: a surrogate pair gives two.
-    const auto badStep = [](const char*, std::size_t) { return std::size_t{2}; };
-    const bool ok = runIconv<char>(cd.get(), reinterpret_cast<const char*>(source), (units + 1) * 2, sink,
-                                   replacement, badStep);
+    const bool toUtf8 = codePage == CP_UTF8;
+    const bool toGbk = name == "CP936";
+    // One replacement per unit the target lacks: a surrogate pair gives two.
+    const auto onBad = [toUtf8, toGbk](const char* at, std::size_t, Sink<char>& out) {
+        char16_t unit = 0;
+        std::memcpy(&unit, at, sizeof unit);
+        unsigned code = 0;
+        if (toGbk) code = unit == UNIT_FOR_BYTE_FF ? 0xFF : privateUseCode(unit);
+        if (toGbk && code == 0) code = substituteCode(unit);
+        if (toUtf8) {
+            out.put("\xEF\xBF\xBD", 3);
+        } else if (code != 0 && code < 0x100) {
+            out.put(static_cast<char>(code));
+        } else if (code != 0) {
+            const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+            out.put(bytes, 2);
+        } else {
+            out.put('?');
+        }
+        return std::size_t{2};
+    };
+    const bool ok = runIconv(cd.get(), reinterpret_cast<const char*>(source), (units + 1) * 2, sink, onBad);
     return ok ? sink.result() : 0;
 }
 

@@ -213,5 +213,51 @@ TEST(CodePageLayer, MissingCharactersBecomeQuestionMarks) {
     }
 }
 
+// Code page 936 as Windows has it: private-use mappings, the byte FF, best-fit
+// substitutes, and a lead byte that always takes the byte after it.
+TEST(CodePageLayer, Gbk936AsWindowsHasIt) {
+    struct ToGbk {
+        const char* label;
+        std::u16string units;
+        std::string expected;
+    };
+    const std::vector<ToGbk> toGbk = {
+        {"first user-defined code", u"\xE000", "\xAA\xA1"},
+        {"user-defined code in row A1", u"\xE4C6", "\xA1\x40"},
+        {"GBK code without a character", u"\xE815", "\xFE\x50"},
+        {"U+F8F5 is the byte FF", u"\xF8F5", "\xFF"},
+        {"best fit to one byte", u"m\x00B2", "m2"},
+        {"best fit to two bytes", u"\x00C0", "\xA8\xA4"},
+        {"private use without a code", u"\xF000", "?"},
+    };
+    for (const auto& c : toGbk) {
+        SCOPED_TRACE(c.label);
+        char out[8] = {};
+        ASSERT_EQ(wideCharToMultiByte(CP_GBK, c.units.c_str(), out, sizeof out),
+                  static_cast<int>(c.expected.size()) + 1);
+        EXPECT_EQ(std::string(out), c.expected);
+    }
+    struct FromGbk {
+        const char* label;
+        const char* bytes;
+        std::u16string expected;
+    };
+    const std::vector<FromGbk> fromGbk = {
+        {"user-defined code", "\xAA\xA1", u"\xE000"},
+        {"byte FF", "a\xFF" "b", u"a\xF8F5" u"b"},
+        {"lead byte takes a space", "a\xB0 z", u"a?z"},
+        {"lead byte takes a control byte", "a\x81\x01z", u"a?z"},
+        {"lone lead byte before the end", "a\xB0", u"a?"},
+        {"ideographic space", "\xA1\xA1", u"\x3000"},
+        {"euro sign", "\x80", u"\x20AC"},
+    };
+    for (const auto& c : fromGbk) {
+        SCOPED_TRACE(c.label);
+        char16_t out[8] = {};
+        ASSERT_EQ(multiByteToWideChar(CP_GBK, c.bytes, out, 8), static_cast<int>(c.expected.size()) + 1);
+        EXPECT_EQ(std::u16string(out), c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace lunteva
