@@ -23,7 +23,8 @@ struct WebRequestOptions {
     bool noRedirects = false;                     // in: tell the object not to follow redirects
     ByteString byteBody;                          // in: sent as bytes when not empty
     TextValue proxy;                              // in: proxy server, used when not empty
-    int timeoutSeconds = 0;                       // in: -1 leaves the object's own; below 1: 15 s
+    int timeoutSeconds = 0;                       // in: -1 leaves the object's own; below 1: 15 s;
+                                                  //     above 2147483 s: the largest 32-bit ms count
     TextValue proxyUser;                          // in
     TextValue proxyPassword;                      // in
     std::optional<int> credentialsTarget;         // in: 0 server, 1 proxy (absent: 1)

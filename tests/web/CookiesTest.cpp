@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct MergeCase {
     std::string fresh;
     std::string expected;
 };
+
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
 
 class MergeCookiesTest : public testing::TestWithParam<MergeCase> {};
 

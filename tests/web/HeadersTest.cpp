@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace lunteva {
@@ -20,6 +21,8 @@ struct AddCase {
     int method;
     std::string expected;
 };
+
+void PrintTo(const AddCase& c, std::ostream* os) { *os << c.name; }
 
 class AddDefaultHeadersTest : public testing::TestWithParam<AddCase> {};
 
@@ -67,6 +70,8 @@ struct NormalizeCase {
     std::string block;
     std::string expected;
 };
+
+void PrintTo(const NormalizeCase& c, std::ostream* os) { *os << c.name; }
 
 class NormalizeHeaderNamesTest : public testing::TestWithParam<NormalizeCase> {};
 
