@@ -141,6 +141,8 @@ void listDailyAnswers(const TextValue& pageText, const AppendOutput& appendOutpu
     // Narrowing: from right behind the first "<tr>" up to the first date cell
     // of yesterday behind it.
     const std::string_view page = pageText.view();
+    // Texts hold at most 2^31 - 1 bytes, so row bounds fit 32 bits.
+    if (page.size() > static_cast<Pos>(INT32_MAX)) return;
     const Pos first = findFrom(page, ROW_OPEN, 0);
     if (first == NONE) return;
     const Pos from = first + ROW_OPEN.size();

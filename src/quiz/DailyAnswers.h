@@ -45,7 +45,9 @@ static_assert(CELL_OPEN.size() == 31);
 // Appends one text at the end of an output.
 using AppendOutput = std::function<void(const TextValue&)>;
 
-// Lists the questions of the day of the local clock now; see the overload below.
+// Lists the questions of the day of the local clock now; see the overload
+// below. The clock is read once, so yesterday is always the day before today,
+// also when the listing runs across midnight.
 void listDailyAnswers(const TextValue& pageText, const AppendOutput& appendOutput);
 
 // Hands out today's questions of the quiz page (code page 936), in page
