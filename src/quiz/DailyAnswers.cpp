@@ -197,14 +197,20 @@ void listDailyAnswers(const TextValue& pageText, const AppendOutput& appendOutpu
         if (close == NONE || close + CELL_CLOSE.size() > rowEnd) return NONE;
         return close;
     };
-    // Every opening before walked that some earlier row made into a cell has
-    // had its events; openings from walked on have not.
+    // Events. Collecting each row's cells with allTextsBetween gives every
+    // cell of every row a round of events, so a cell shared by k overlapping
+    // rows gets k rounds: quadratic many on a page without "</tr>". Here each
+    // opening gets its round once, in the first row where it makes a cell:
+    // at most one round per row and per opening of the page in all, and one
+    // round per cell, exactly as collecting them, where rows do not overlap.
+    // A row's cells are its openings from its begin up to the first that
+    // fails, and rows only move forward, so the openings of a row before
+    // walked (where the previous walk stopped) already had their round, and
+    // the walk goes on from there.
     Pos walked = 0;
     int number = 0;
     for (const Row& row : rows) {
         ++number;
-        // Events: one round per cell of the row that no earlier row has had.
-        // Rows that do not overlap share no cell, so each gets one round per cell.
         Pos opening = countOpens.next(std::max<Pos>(row.begin, walked));
         while (cellEnd(countCloses, opening, row.end) != NONE) {
             afterMatch();
