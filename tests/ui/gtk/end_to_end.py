@@ -1,0 +1,533 @@
+#!/usr/bin/env python3
+"""End-to-end run of the real GTK program under Xvfb, checked from outside.
+
+  end_to_end.py --program=lunteva-gtk-test --url=QUIZ_PAGE_URL --contact=DIGITS
+                --mode=answers|down --out=FOLDER [--keep-screenshot=PATH]
+
+Starts everything it needs and stops it again: an Xvfb server on a free
+display, openbox for the frames, a private D-Bus session with the
+accessibility bus, and (mode answers) an HTTPS server on the loopback port of
+QUIZ_PAGE_URL, certified by a throwaway CA. The program runs in a private
+mount namespace whose system certificate store holds only that CA, so the
+program is exactly the one shipped, with the one address changed.
+
+- answers: the server holds the page back until the test has seen that no
+  window of the program is mapped; then the window's title, size, position,
+  frame functions, the box's exact text (through the accessibility bus and
+  through select-all and copy), that it is read-only, the hidden copy button,
+  the feedback click, the copy click with CLIPBOARD and the dialog, OK, and
+  exit code 0 after Alt+F4. The page is fetched exactly once.
+- down: nothing listens on the port; the window opens with an empty box.
+
+Screenshots (PNG) go to FOLDER. Exit code 0 when every check passed, 77 when
+the machine lacks what the test needs (no mount namespaces), else 1.
+"""
+import argparse
+import datetime
+import http.server
+import importlib.util
+import os
+import shutil
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.parse
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SKIP = 77
+
+_spec = importlib.util.spec_from_file_location(
+    "https_server", os.path.join(HERE, "..", "..", "support", "https_server.py"))
+https_server = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(https_server)
+
+# The program's layout, in pixels: outer size, the sunken edge inside the
+# window, and the controls in client coordinates (left, top, width, height).
+OUTER = (553, 287)
+CLIENT_EDGE = 2
+COPY_BUTTON = (456, 220, 72, 32)
+CONTACT_LABEL = (272, 224, 176, 24)
+FEEDBACK_BUTTON = (193, 220, 72, 32)
+ANSWER_BOX = (8, 8, 512, 208)
+SCREEN = (1280, 800)
+
+CELL_OPEN = '<td style="TEXT-ALIGN: center">'
+TODAY = [
+    ("以下哪个是中国的首都？", "北京"),
+    ("一年有几个月？", "12个月"),
+    ("Tom &amp; Jerry 是<b>什么</b>？", "动画片"),
+    ("长答案", "这是一个很长很长的答案，用来看文本框是否会在右边自动换行而不添加换行符，" * 2),
+    ("太阳从哪边升起？", "东边"),
+    ("彩虹有几种颜色？", "七种"),
+]
+YESTERDAY = [("昨天的问题", "昨天的答案")]
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+    print("ok:", what, flush=True)
+
+
+def wait_for(predicate, what, seconds=30.0):
+    """Polls until predicate() gives a true value, which it returns."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("gave up waiting: " + what)
+        time.sleep(0.05)
+
+
+def label(day):
+    return f"{day.month}月{day.day}日"
+
+
+def quiz_page(today):
+    yesterday = today - datetime.timedelta(days=1)
+    rows = ["<table>", "<tr><th>日期</th><th>问题</th><th>答案</th></tr>"]
+    for day, entries in ((today, TODAY), (yesterday, YESTERDAY)):
+        for question, answer in entries:
+            rows.append(f"<tr>{CELL_OPEN}{label(day)}</td>\n{CELL_OPEN}{question}</td>\n"
+                        f"{CELL_OPEN}{answer}</td>\n</tr>")
+    rows.append("</table>")
+    return "<html><body>\n" + "\n".join(rows) + "\n</body></html>\n"
+
+
+def expected_text():
+    return "".join(f"{n}、{q}\r\n     答案：{a}\r\n\r\n" for n, (q, a) in enumerate(TODAY, start=1))
+
+
+class QuizServer:
+    """The page on 127.0.0.1:port; each answer waits until release is set."""
+
+    def __init__(self, port, path, page, certificate, key):
+        self.requests = 0
+        self.requested = threading.Event()
+        self.release = threading.Event()
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, fmt, *args):
+                pass
+
+            def do_GET(self):
+                owner.requests += 1
+                owner.requested.set()
+                owner.release.wait(120)
+                found = self.path == path
+                body = page.encode("utf-8") if found else b"not here"
+                self.send_response(200 if found else 404)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(certificate, key)
+        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def close(self):
+        self.release.set()
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class Desktop:
+    """Xvfb on a free display, a D-Bus session with accessibility, openbox."""
+
+    def __init__(self, folder):
+        self.processes = []
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        self.processes.append(self.xvfb)
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            raise Failure("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=":" + number, LANG="C.UTF-8", LC_ALL="C.UTF-8",
+                        XDG_CONFIG_HOME=os.path.join(folder, "config"), GTK_THEME="Adwaita")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("NO_AT_BRIDGE", None)
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               stdout=subprocess.PIPE, text=True, env=self.env)
+        self.processes.append(bus)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                 "the window manager")
+
+    def run(self, *command, binary=False):
+        result = subprocess.run(command, env=self.env, capture_output=True, timeout=30)
+        return result.stdout if binary else result.stdout.decode("utf-8", "replace")
+
+    def close(self):
+        for process in reversed(self.processes):
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+
+
+def mount_namespaces_work():
+    probe = subprocess.run(["unshare", "--mount", "--propagation", "private", "true"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return probe.returncode == 0
+
+
+def start_program(desktop, program, ca_file):
+    """The program, seeing a certificate store that holds only ca_file."""
+    script = ('mount -t tmpfs tmpfs /etc/ssl && mkdir -p /etc/ssl/certs && '
+              'cp "$0" /etc/ssl/certs/ca-certificates.crt && exec "$1"')
+    return subprocess.Popen(["unshare", "--mount", "--propagation", "private", "sh", "-c", script,
+                             ca_file, program], env=desktop.env)
+
+
+# --- Looking at the program from outside -----------------------------------
+
+def mapped_windows(desktop, pid):
+    return desktop.run("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split()
+
+
+def window_named(desktop, name):
+    ids = desktop.run("xdotool", "search", "--onlyvisible", "--name", f"^{name}$").split()
+    return ids[0] if ids else None
+
+
+def geometry(desktop, window):
+    """Absolute left, top, width and height of the window's own area."""
+    info = desktop.run("xwininfo", "-id", window)
+    values = {}
+    for line in info.splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
+
+
+def cardinals(desktop, window, name):
+    text = desktop.run("xprop", "-id", window, name)
+    _, _, values = text.partition("=")
+    return [int(v) for v in values.replace(",", " ").split()] if values.strip() else []
+
+
+def screenshot(desktop, path, box=None):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    command = ["import", "-window", "root"]
+    if box is not None:
+        left, top, width, height = box
+        command += ["-crop", f"{width}x{height}+{left}+{top}", "+repage"]
+    subprocess.run(command + [path], env=desktop.env, check=True, timeout=30)
+
+
+def spread(desktop, image, box):
+    """Standard deviation of the pixels of image within box (0 for one colour)."""
+    left, top, width, height = box
+    out = desktop.run("convert", image, "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                      "-format", "%[fx:standard_deviation]", "info:")
+    return float(out)
+
+
+def empty_clipboard(desktop):
+    """Puts the empty text on CLIPBOARD (xclip serves it from the background)."""
+    subprocess.run(["xclip", "-selection", "clipboard", "-i", "/dev/null"], env=desktop.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+
+def clipboard(desktop):
+    return desktop.run("xclip", "-selection", "clipboard", "-o", "-target", "UTF8_STRING",
+                       binary=True).decode("utf-8", "replace")
+
+
+def click(desktop, client_origin, place):
+    left, top, width, height = place
+    x = client_origin[0] + CLIENT_EDGE + left + width // 2
+    y = client_origin[1] + CLIENT_EDGE + top + height // 2
+    desktop.run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
+
+
+def keys(desktop, *names):
+    desktop.run("xdotool", "key", "--delay", "30", *names)
+
+
+class Accessibility:
+    """The program's widgets as the accessibility bus shows them."""
+
+    def __init__(self, env, program_name):
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = env["DBUS_SESSION_BUS_ADDRESS"]
+        os.environ["DISPLAY"] = env["DISPLAY"]
+        import gi
+        gi.require_version("Atspi", "2.0")
+        from gi.repository import Atspi
+        self.Atspi = Atspi
+        self.program_name = program_name
+
+    def application(self):
+        desktop = self.Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            if app is not None and app.get_name() == self.program_name:
+                return app
+        return None
+
+    def find(self, root, predicate):
+        found = []
+
+        def walk(node, depth):
+            if node is None or depth > 30:
+                return
+            if predicate(node):
+                found.append(node)
+            for i in range(node.get_child_count()):
+                walk(node.get_child_at_index(i), depth + 1)
+        walk(root, 0)
+        return found
+
+    def role(self, node):
+        return node.get_role()
+
+    def showing(self, node):
+        return node.get_state_set().contains(self.Atspi.StateType.SHOWING)
+
+    def text_of(self, node):
+        text = node.get_text_iface()
+        return text.get_text(0, text.get_character_count()) if text is not None else node.get_name()
+
+    def by_role(self, root, role):
+        return self.find(root, lambda n: n.get_role() == role)
+
+
+# --- The runs ----------------------------------------------------------------
+
+def check_frame(desktop, window, contact):
+    left, top, width, height = geometry(desktop, window)
+    extents = cardinals(desktop, window, "_NET_FRAME_EXTENTS")
+    check(len(extents) == 4, f"the window manager frames the window: extents {extents}")
+    outer = (width + extents[0] + extents[1], height + extents[2] + extents[3])
+    print(f"figures: client area {width}x{height}, frame {extents}, outer {outer[0]}x{outer[1]}", flush=True)
+    check(outer == OUTER, f"outer size {outer} is {OUTER}")
+    corner = (left - extents[0], top - extents[2])
+    centred = ((SCREEN[0] - OUTER[0]) // 2, (SCREEN[1] - OUTER[1]) // 2)
+    check(corner == centred, f"outer top left {corner} is centred at {centred}")
+    hints = desktop.run("xprop", "-id", window, "WM_NORMAL_HINTS")
+    check(f"program specified minimum size: {width} by {height}" in hints
+          and f"program specified maximum size: {width} by {height}" in hints,
+          "fixed size: minimum and maximum are the window's size")
+    actions = desktop.run("xprop", "-id", window, "_NET_WM_ALLOWED_ACTIONS")
+    check("_NET_WM_ACTION_CLOSE" in actions and "_NET_WM_ACTION_MINIMIZE" in actions
+          and "_NET_WM_ACTION_MOVE" in actions, "close, minimise and move are offered")
+    check("MAXIMIZE" not in actions and "_NET_WM_ACTION_RESIZE" not in actions,
+          "neither maximising nor resizing is offered")
+    state = desktop.run("xprop", "-id", window, "_NET_WM_STATE")
+    check("ABOVE" not in state and "MAXIMIZED" not in state and "HIDDEN" not in state,
+          f"normal state, not on top: {state.strip()}")
+    title = desktop.run("xprop", "-id", window, "_NET_WM_NAME")
+    check(title.strip().endswith('"Lunteva"'), f"title: {title.strip()}")
+    active = desktop.run("xdotool", "getactivewindow").strip()
+    check(active == window, "the window is the active one")
+    return left, top, extents
+
+
+def run_answers(args, desktop, folder, url):
+    ca_folder = os.path.join(args.out, "gtk-certificates")
+    leaves, ca_file = https_server.certificates_in(ca_folder)
+    certificate, key = leaves["valid"]
+    server = QuizServer(url.port, url.path, quiz_page(datetime.date.today()), certificate, key)
+    program = None
+    try:
+        program = start_program(desktop, args.program, ca_file)
+        wait_for(server.requested.is_set, "the page request")
+        time.sleep(0.5)  # lets a window that would wrongly be shown now reach the server
+        check(mapped_windows(desktop, program.pid) == [], "no window is mapped while the page is held back")
+        check(program.poll() is None, "the program waits for the page")
+        server.release.set()
+
+        window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
+        check(mapped_windows(desktop, program.pid) == [window], "one window, after the page came")
+        left, top, extents = check_frame(desktop, window, args.contact)
+        outer_box = (left - extents[0], top - extents[2], OUTER[0], OUTER[1])
+        client = (left, top)
+        first = os.path.join(args.out, "gtk-answers.png")
+        time.sleep(0.3)  # the first frame is painted
+        screenshot(desktop, first, outer_box)
+
+        a11y = Accessibility(desktop.env, os.path.basename(args.program))
+        app = wait_for(a11y.application, "the program on the accessibility bus")
+        texts = a11y.by_role(app, a11y.Atspi.Role.TEXT)
+        check(len(texts) == 1, "one text box")
+        box = texts[0]
+        check(a11y.text_of(box) == expected_text(), "the box holds exactly the day's lines")
+        check(not box.get_state_set().contains(a11y.Atspi.StateType.EDITABLE), "the box is read-only")
+        count = box.get_text_iface().get_character_count()
+        last = box.get_text_iface().get_character_extents(count - 5, a11y.Atspi.CoordType.SCREEN)
+        view = box.get_extents(a11y.Atspi.CoordType.SCREEN)
+        check(view.y <= last.y and last.y + last.height <= view.y + view.height + 1,
+              "the box shows the end of its text")
+        buttons = {b.get_name(): b for b in a11y.by_role(app, a11y.Atspi.Role.PUSH_BUTTON)}
+        check(set(buttons) == {"提意见", "复制QQ"}, f"the buttons' captions: {sorted(buttons)}")
+        check(not a11y.showing(buttons["复制QQ"]), "the copy button is hidden")
+        check(a11y.showing(buttons["提意见"]), "the feedback button is shown")
+        labels = [n for n in a11y.by_role(app, a11y.Atspi.Role.LABEL) if n.get_name() not in buttons]
+        check(len(labels) == 1 and labels[0].get_name() == "", "the contact label is empty")
+        contact_label = labels[0]
+        check(not contact_label.get_state_set().contains(a11y.Atspi.StateType.SENSITIVE),
+              "the contact label takes no input")
+        edge_box = lambda place: (extents[0] + CLIENT_EDGE + place[0], extents[2] + CLIENT_EDGE + place[1],
+                                  place[2], place[3])
+        check(spread(desktop, first, edge_box(COPY_BUTTON)) < 1e-6, "nothing is drawn where the copy button stands")
+        check(spread(desktop, first, edge_box(CONTACT_LABEL)) < 1e-6, "nothing is drawn where the label stands")
+        check(spread(desktop, first, edge_box(FEEDBACK_BUTTON)) > 0.01, "the feedback button is drawn")
+
+        # Selecting and copying works; typing, deleting and pasting change nothing.
+        click(desktop, client, ANSWER_BOX)
+        keys(desktop, "ctrl+a", "ctrl+c")
+        check(clipboard(desktop) == expected_text(), "select all and copy put the box's text on CLIPBOARD")
+        keys(desktop, "ctrl+End", "x", "BackSpace", "ctrl+a", "Delete", "ctrl+v", "Return")
+        check(a11y.text_of(box) == expected_text(), "typing, deleting and pasting leave the text as it is")
+
+        click(desktop, client, FEEDBACK_BUTTON)
+        prompt = "请加QQ" + args.contact
+        wait_for(lambda: contact_label.get_name() == prompt, "the contact line")
+        check(contact_label.get_name() == prompt, f"the label shows {prompt}")
+        wait_for(lambda: a11y.showing(buttons["复制QQ"]), "the copy button")
+        check(a11y.showing(buttons["复制QQ"]), "the copy button is shown")
+        time.sleep(0.3)
+        contact = os.path.join(args.out, "gtk-contact.png")
+        screenshot(desktop, contact, outer_box)
+        check(spread(desktop, contact, edge_box(COPY_BUTTON)) > 0.01, "the copy button is drawn")
+        check(spread(desktop, contact, edge_box(CONTACT_LABEL)) > 0.01, "the contact line is drawn")
+        click(desktop, client, FEEDBACK_BUTTON)
+        check(contact_label.get_name() == prompt and a11y.showing(buttons["复制QQ"]),
+              "a second feedback click changes nothing")
+
+        for round_ in (1, 2):
+            empty_clipboard(desktop)
+            click(desktop, client, COPY_BUTTON)
+            dialog = wait_for(lambda: window_named(desktop, "复制成功"), "the confirmation box")
+            check(True, f"copy click {round_}: a box titled 复制成功 opens")
+            check(clipboard(desktop) == args.contact, f"CLIPBOARD holds exactly {args.contact}")
+            targets = desktop.run("xclip", "-selection", "clipboard", "-o", "-target", "TARGETS")
+            check("UTF8_STRING" in targets and "TEXT" in targets, "offered as plain text")
+            alerts = a11y.by_role(app, a11y.Atspi.Role.ALERT)
+            check(len(alerts) == 1 and alerts[0].get_name() == "复制成功", "the box is an alert named 复制成功")
+            texts = [n.get_name() for n in a11y.by_role(alerts[0], a11y.Atspi.Role.LABEL) if n.get_name()]
+            check(texts == ["复制QQ成功，请添加"], f"the box says 复制QQ成功，请添加: {texts}")
+            oks = a11y.by_role(alerts[0], a11y.Atspi.Role.PUSH_BUTTON)
+            check(len(oks) == 1, "one button in the box")
+            icons = [n for n in a11y.by_role(alerts[0], a11y.Atspi.Role.ICON) if a11y.showing(n)]
+            check(icons == [], "no icon in the box")
+            transient = desktop.run("xprop", "-id", dialog, "WM_TRANSIENT_FOR")
+            check(int(window) in cardinals_hex(transient), "the box belongs to the main window")
+            check("_NET_WM_STATE_MODAL" in desktop.run("xprop", "-id", dialog, "_NET_WM_STATE"),
+                  "the box is modal")
+            if round_ == 1:
+                time.sleep(0.3)
+                screenshot(desktop, os.path.join(args.out, "gtk-dialog.png"))
+                # The main window takes no click while the box is open.
+                empty_clipboard(desktop)
+                click(desktop, client, ANSWER_BOX)
+                keys(desktop, "ctrl+a", "ctrl+c")
+                check(clipboard(desktop) != expected_text(), "the main window's box took no click and no keys")
+                check(window_named(desktop, "复制成功") == dialog, "the box stays open")
+            desktop.run("xdotool", "windowactivate", "--sync", dialog)
+            keys(desktop, "Return")
+            wait_for(lambda: window_named(desktop, "复制成功") is None, "the box to close")
+            check(window_named(desktop, "复制成功") is None, "OK closes the box")
+            check(window_named(desktop, "Lunteva") == window, "the main window stays")
+
+        check(server.requests == 1, "the page was fetched once")
+        desktop.run("xdotool", "windowactivate", "--sync", window)
+        keys(desktop, "alt+F4")
+        code = program.wait(30)
+        check(code == 0, f"closing the window ends the program with exit code 0 (got {code})")
+        if args.keep_screenshot:
+            shutil.copyfile(contact, args.keep_screenshot)
+    finally:
+        if program is not None and program.poll() is None:
+            program.kill()
+            program.wait()
+        server.close()
+
+
+def cardinals_hex(text):
+    """Window ids named in an xprop line (hex numbers), as integers."""
+    return [int(word.rstrip(","), 16) for word in text.split() if word.startswith("0x")]
+
+
+def run_down(args, desktop, folder, url):
+    ca_folder = os.path.join(args.out, "gtk-certificates")
+    _, ca_file = https_server.certificates_in(ca_folder)
+    program = start_program(desktop, args.program, ca_file)
+    try:
+        window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
+        check_frame(desktop, window, args.contact)
+        a11y = Accessibility(desktop.env, os.path.basename(args.program))
+        app = wait_for(a11y.application, "the program on the accessibility bus")
+        texts = a11y.by_role(app, a11y.Atspi.Role.TEXT)
+        check(len(texts) == 1 and a11y.text_of(texts[0]) == "", "the box is empty")
+        buttons = {b.get_name(): b for b in a11y.by_role(app, a11y.Atspi.Role.PUSH_BUTTON)}
+        check(not a11y.showing(buttons["复制QQ"]), "the copy button is hidden")
+        alerts = a11y.by_role(app, a11y.Atspi.Role.ALERT)
+        check(alerts == [], "no message is shown")
+        screenshot(desktop, os.path.join(args.out, "gtk-down.png"))
+        keys(desktop, "alt+F4")
+        code = program.wait(30)
+        check(code == 0, f"closing the window ends the program with exit code 0 (got {code})")
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--url", required=True)
+    parser.add_argument("--contact", required=True)
+    parser.add_argument("--mode", choices=["answers", "down"], required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--keep-screenshot", help="where to copy the screenshot of the contact state")
+    args = parser.parse_args()
+    url = urllib.parse.urlsplit(args.url)
+    if url.scheme != "https" or url.hostname != "127.0.0.1" or not url.port:
+        print("the program's page address must be https://127.0.0.1:PORT/...", file=sys.stderr)
+        return 1
+    if not mount_namespaces_work():
+        print("skipped: no private mount namespace for the certificate store", file=sys.stderr)
+        return SKIP
+    os.makedirs(args.out, exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="lunteva-gtk-") as folder:
+        desktop = Desktop(folder)
+        try:
+            (run_answers if args.mode == "answers" else run_down)(args, desktop, folder, url)
+        except Failure as failure:
+            print("FAILED:", failure, file=sys.stderr)
+            screenshot(desktop, os.path.join(args.out, f"gtk-{args.mode}-failure.png"))
+            return 1
+        finally:
+            desktop.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
