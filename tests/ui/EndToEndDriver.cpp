@@ -42,14 +42,6 @@ constexpr int ANSWER_BOX_ID = 104;
 constexpr DWORD PATIENCE_MS = 60000;
 constexpr DWORD POLL_MS = 50;
 
-std::wstring fromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), units);
-    return text;
-}
-
 std::string toUtf8(const std::wstring& text) {
     if (text.empty()) return {};
     const int bytes =
