@@ -61,7 +61,12 @@ mkdir -p "$(dirname "$prefix")"
 
 # A cold start of the prefix's server and services costs two seconds; a
 # server that lingers half a minute after its last program keeps a run of
-# tests warm. It fails harmlessly when one is running already.
-"$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
+# tests warm (it fails, with 2, when one is running already). The services
+# that start with a new server live as long as it does, so they are started
+# here with no standard streams: else they would hold the caller's pipes open
+# (and CTest would wait for them) until the server ends.
+if "$wineserver" -p30 </dev/null >/dev/null 2>&1; then
+  "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+fi
 
 exec "$wine" "$@"

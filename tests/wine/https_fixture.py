@@ -5,7 +5,7 @@ Makes a throwaway certificate authority and a certificate for 127.0.0.1 with
 openssl, serves a few fixed answers over HTTPS on a free loopback port,
 trusts the authority in the Wine prefix (AddRootCert.exe), runs the test
 program with LUNTEVA_TEST_HTTPS_BASE set to the server's address, and takes
-the authority out again.
+the authority out again (a failure to do so fails the run).
 
   https_fixture.py RUNNER ADD_ROOT_CERT.exe TESTS.exe [TEST ARGS...]
 
@@ -62,7 +62,7 @@ def run(cmd, **kw):
 
 
 def make_certificates(folder):
-    """CA and leaf for 127.0.0.1/localhost; returns (ca_der, leaf_pem, key_pem)."""
+    """CA and leaf for 127.0.0.1/localhost; returns (ca_pem, ca_der, leaf_pem, key_pem)."""
     def path(name):
         return os.path.join(folder, name)
 
@@ -84,7 +84,7 @@ def make_certificates(folder):
             "-subj", "/CN=127.0.0.1")
     openssl("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
             "-CAcreateserial", "-out", path("leaf.pem"), "-days", "2", "-extfile", path("leaf.ext"))
-    return path("ca.der"), path("leaf.pem"), path("leaf.key")
+    return path("ca.pem"), path("ca.der"), path("leaf.pem"), path("leaf.key")
 
 
 def windows_path(unix_path):
@@ -98,7 +98,7 @@ def main():
         return 2
     runner, add_root, tests, test_args = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
     with tempfile.TemporaryDirectory(prefix="lunteva-https-") as folder:
-        ca_der, leaf, key = make_certificates(folder)
+        ca_pem, ca_der, leaf, key = make_certificates(folder)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(leaf, key)
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -106,14 +106,16 @@ def main():
         thread = threading.Thread(target=server.serve_forever, daemon=True)
         thread.start()
         try:
-            if run([runner, add_root, windows_path(ca_der)]) != 0:
+            # Added as PEM, taken out as DER: both forms name the same CA.
+            if run([runner, add_root, windows_path(ca_pem)]) != 0:
                 print("could not trust the test CA in the Wine prefix", file=sys.stderr)
                 return 1
             env = dict(os.environ, LUNTEVA_TEST_HTTPS_BASE=f"https://127.0.0.1:{server.server_port}")
-            try:
-                return run([runner, tests, *test_args], env=env)
-            finally:
-                run([runner, add_root, "--remove", windows_path(ca_der)])
+            result = run([runner, tests, *test_args], env=env)
+            if run([runner, add_root, "--remove", windows_path(ca_der)]) != 0:
+                print("could not take the test CA out of the Wine prefix", file=sys.stderr)
+                return result or 1
+            return result
         finally:
             server.shutdown()
             server.server_close()
