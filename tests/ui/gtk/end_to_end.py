@@ -2,7 +2,7 @@
 """End-to-end run of the real GTK program under Xvfb, checked from outside.
 
   end_to_end.py --program=lunteva-gtk-test --url=QUIZ_PAGE_URL --contact=DIGITS
-                --mode=answers|down --out=FOLDER [--keep-screenshot=PATH]
+                --mode=answers|down|bare --out=FOLDER [--keep-screenshot=PATH]
 
 Starts everything it needs and stops it again: an Xvfb server on a free
 display, openbox for the frames, a private D-Bus session with the
@@ -18,6 +18,8 @@ program is exactly the one shipped, with the one address changed.
   the feedback click, the copy click with CLIPBOARD and the dialog, OK, and
   exit code 0 after Alt+F4. The page is fetched exactly once.
 - down: nothing listens on the port; the window opens with an empty box.
+- bare: no window manager; the window's size falls back to the client area
+  of the Win32 window (plus the sunken edge) and it is placed centred.
 
 Screenshots (PNG) go to FOLDER. Exit code 0 when every check passed, 77 when
 the machine lacks what the test needs (no mount namespaces), else 1.
@@ -53,6 +55,9 @@ CONTACT_LABEL = (272, 224, 176, 24)
 FEEDBACK_BUTTON = (193, 220, 72, 32)
 ANSWER_BOX = (8, 8, 512, 208)
 SCREEN = (1280, 800)
+# What Windows leaves of the outer size for the client area of the Win32
+# window (measured under Wine: caption 19, fixed frame 3, client edge 2).
+WIN32_CLIENT = (543, 258)
 
 CELL_OPEN = '<td style="TEXT-ALIGN: center">'
 TODAY = [
@@ -151,7 +156,7 @@ class QuizServer:
 class Desktop:
     """Xvfb on a free display, a D-Bus session with accessibility, openbox."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, window_manager=True):
         self.processes = []
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -171,10 +176,11 @@ class Desktop:
                                stdout=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(bus)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-        self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-                 "the window manager")
+        if window_manager:
+            self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            wait_for(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                     "the window manager")
 
     def run(self, *command, binary=False):
         result = subprocess.run(command, env=self.env, capture_output=True, timeout=30)
@@ -499,12 +505,32 @@ def run_down(args, desktop, folder, url):
             program.wait()
 
 
+def run_bare(args, desktop, folder, url):
+    """No window manager, so no frame extents: the window's own area is the
+    client area of the Win32 window plus the sunken edge, centred as the
+    outer window would be."""
+    _, ca_file = https_server.certificates_in(os.path.join(args.out, "gtk-certificates"))
+    program = start_program(desktop, args.program, ca_file)
+    try:
+        window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
+        left, top, width, height = geometry(desktop, window)
+        print(f"figures: without a frame, window area {width}x{height}", flush=True)
+        check((width, height) == (WIN32_CLIENT[0] + 2 * CLIENT_EDGE, WIN32_CLIENT[1] + 2 * CLIENT_EDGE),
+              f"the area inside the edge is the Win32 client area {WIN32_CLIENT}")
+        centred = ((SCREEN[0] - OUTER[0]) // 2, (SCREEN[1] - OUTER[1]) // 2)
+        check((left, top) == centred, f"placed at {centred}")
+        screenshot(desktop, os.path.join(args.out, "gtk-bare.png"), (left, top, width, height))
+    finally:
+        program.terminate()
+        program.wait(30)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--url", required=True)
     parser.add_argument("--contact", required=True)
-    parser.add_argument("--mode", choices=["answers", "down"], required=True)
+    parser.add_argument("--mode", choices=["answers", "down", "bare"], required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--keep-screenshot", help="where to copy the screenshot of the contact state")
     args = parser.parse_args()
@@ -517,9 +543,10 @@ def main():
         return SKIP
     os.makedirs(args.out, exist_ok=True)
     with tempfile.TemporaryDirectory(prefix="lunteva-gtk-") as folder:
-        desktop = Desktop(folder)
+        desktop = Desktop(folder, window_manager=args.mode != "bare")
+        runs = {"answers": run_answers, "down": run_down, "bare": run_bare}
         try:
-            (run_answers if args.mode == "answers" else run_down)(args, desktop, folder, url)
+            runs[args.mode](args, desktop, folder, url)
         except Failure as failure:
             print("FAILED:", failure, file=sys.stderr)
             screenshot(desktop, os.path.join(args.out, f"gtk-{args.mode}-failure.png"))
