@@ -1,7 +1,7 @@
 // The HTTP object over the platform's COM object, on a real Windows (or Wine).
 //
 // WinHttpObject.*: no server needed; failures must come back as empty results.
-// WinHttpOverHttps.*: against the loopback HTTPS server that https_fixture.py
+// *OverHttps.*: against the loopback HTTPS server that https_fixture.py
 // runs, whose address arrives in LUNTEVA_TEST_HTTPS_BASE.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -15,6 +15,7 @@
 
 #include "text/Text.h"
 #include "web/HttpObject.h"
+#include "web/WebRequest.h"
 
 namespace lunteva {
 
@@ -107,6 +108,21 @@ TEST_F(WinHttpObject, FailedExchangeGivesEmptyResults) {
         EXPECT_EQ(http->Status(), 0.0) << url;
         EXPECT_TRUE(http->StatusText().empty()) << url;
     }
+}
+
+TEST_F(WinHttpObject, WebRequestToARefusingServerGivesEmptyResults) {
+    const int port = closedLoopbackPort();
+    ASSERT_NE(port, 0);
+    WebRequestOptions options;
+    options.url = TextValue("https://127.0.0.1:" + std::to_string(port) + "/");
+    options.status = 7;
+    options.cookies = TextValue("b=2");
+    EXPECT_TRUE(webRequest(options).empty());
+    EXPECT_EQ(options.status, 0);
+    EXPECT_TRUE(options.responseHeaders.empty());
+    // The merge still runs, with no cookies from the response.
+    EXPECT_EQ(options.cookies, TextValue("b=2"));
+    EXPECT_EQ(options.responseCookies, TextValue("b=2"));
 }
 
 class WinHttpOverHttps : public ComScope {
