@@ -201,6 +201,47 @@ protected:
     HWND control(int id) const { return GetDlgItem(run.main, id); }
 };
 
+// The file itself, read as data: GUI subsystem, manifest, icon, version information.
+TEST(ProgramFile, IsAGuiProgramWithManifestIconAndVersionInformation) {
+    const HMODULE file = LoadLibraryExW(options.program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(file, nullptr);
+    const auto* image = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(file) & ~ULONG_PTR{3});
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+    const HRSRC manifest = FindResourceW(file, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(file, manifest))),
+                           SizeofResource(file, manifest));
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
+        << text;
+    EXPECT_NE(FindResourceW(file, L"DEFAULT_ICON", MAKEINTRESOURCEW(14)), nullptr);  // RT_GROUP_ICON
+    FreeLibrary(file);
+
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(options.program.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(options.program.c_str(), 0, size, info.data()));
+    const auto value = [&](const wchar_t* name) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        if (!VerQueryValueW(info.data(), path.c_str(), &text, &length) || length == 0) return std::wstring();
+        return std::wstring(static_cast<const wchar_t*>(text));
+    };
+    EXPECT_EQ(value(L"ProductName"), L"Lunteva");
+    EXPECT_EQ(value(L"OriginalFilename"), L"lunteva.exe");
+    EXPECT_FALSE(value(L"FileDescription").empty());
+    EXPECT_FALSE(value(L"FileVersion").empty());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+}
+
 TEST_F(EndToEnd, NothingIsVisibleUntilTheDownloadHasEnded) {
     ASSERT_FALSE(options.requestedFile.empty()) << "needs a server that holds its answer back";
     EXPECT_TRUE(run.requestSeen) << "the program never asked for the page";

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -551,6 +552,21 @@ TEST(ClipboardTest, PlacesTheTextAsUnicodeAndAnsiPlainText) {
     }
     ASSERT_TRUE(setClipboardText(TextValue("1234567")));
     EXPECT_EQ(clipboardAnsiText(), "1234567");  // made by the system from the Unicode text
+}
+
+TEST(CommonControlsTest, ManifestBringsVersionSixForVisualStyles) {
+    // This program carries the same manifest as lunteva.exe, so comctl32
+    // comes from the side-by-side assembly of version 6. (Wine's copy of it
+    // answers 5 to DllGetVersion, so the file it was loaded from is checked.)
+    const HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, path, MAX_PATH);
+    std::wstring lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return towlower(c); });
+    EXPECT_NE(lower.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::wstring::npos)
+        << std::string(lower.begin(), lower.end());
+    FreeLibrary(comctl);
 }
 
 // --- appendText ---
