@@ -39,10 +39,15 @@ bool reaped(pid_t pid, std::chrono::milliseconds limit) {
 }  // namespace
 
 TestServer::TestServer(const Options& options) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lunteva-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    folder_ = pattern;
-    const std::string portsFile = folder_ + "/ports";
+    // The server removes its ports file when it ends, also when this process
+    // is killed (it ends with its parent), so nothing is left behind.
+    static int started = 0;
+    std::error_code ignored;
+    portsFile_ = (std::filesystem::temp_directory_path() /
+                  ("lunteva-test-" + std::to_string(getpid()) + "-" + std::to_string(++started) + ".ports"))
+                     .string();
+    std::filesystem::remove(portsFile_, ignored);
+    const std::string& portsFile = portsFile_;
 
     std::vector<std::string> args = {LUNTEVA_PYTHON, LUNTEVA_HTTPS_SERVER, "--ports-file", portsFile,
                                      "--state-dir", LUNTEVA_CERT_DIR, "--lifetime", "900"};
@@ -91,10 +96,8 @@ TestServer::~TestServer() {
             reaped(pid_, 5000ms);
         }
     }
-    if (!folder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    std::error_code ignored;
+    std::filesystem::remove(portsFile_, ignored);
 }
 
 int TestServer::port(std::string_view listener) const {

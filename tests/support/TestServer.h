@@ -22,8 +22,7 @@ public:
     // 60 s). ok() tells whether it came up.
     explicit TestServer(const Options& options);
     TestServer() : TestServer(Options{}) {}
-    // Ends the server (SIGTERM, then SIGKILL after 5 s), waits for it and
-    // removes its folder.
+    // Ends the server (SIGTERM, then SIGKILL after 5 s) and waits for it.
     ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
@@ -39,7 +38,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    std::string folder_;
+    std::string portsFile_;
     std::map<std::string, int, std::less<>> ports_;
     std::string caFile_;
 };
