@@ -1,22 +1,26 @@
-// Code-page layer over glibc iconv.
+// Code-page layer: UTF-8 by hand, other code pages over glibc iconv.
 //
 // Implements, for Linux: multiByteToWideChar and wideCharToMultiByte of
 // text/CodePage.h, with the observable results of the Win32 pair (compared
 // with Wine over every 936 code, every BMP unit and 100000 UTF-8 samples):
 // - invalid UTF-8 becomes one U+FFFD per bad sequence, counted as Windows
-//   counts them (see utf8BadLength). Wine, after a lead byte that has too
-//   few bytes left, drops the rest of the input with the terminator; this
-//   layer keeps them;
+//   counts them (see decodeUtf8). Wine, after a lead byte that has too few
+//   bytes left, drops the rest of the input with the terminator; this layer
+//   keeps them;
 // - in 936, a lead byte with whatever byte follows it, or a lone bad byte,
 //   becomes one "?";
 // - a UTF-16 unit the target lacks becomes "?", one per unit, so a
-//   character outside the BMP (a surrogate pair) becomes "??";
+//   character outside the BMP (a surrogate pair) becomes "??"; a lone
+//   surrogate becomes U+FFFD in UTF-8;
 // - 936 as Windows has it: glibc's table plus Windows' private-use mappings
 //   (PRIVATE_USE_936), the single byte FF for U+F8F5, and the best-fit
 //   substitutes that Windows writes, without WC_NO_BEST_FIT_CHARS, for some
 //   characters 936 lacks (BEST_FIT_936: U+00B2 becomes "2", U+00C0 A8 A4);
 // - a destination size of 0 asks for the length whatever the destination;
 //   a negative size, or a null destination with a size, fails with 0.
+// iconv converts between the code page and wchar_t (UCS-4 in glibc) in one
+// step, and its cost stays linear however many characters are bad: through
+// UTF-16 it takes two steps and re-reads its input after each bad one.
 //
 // CP_ACP: Linux has no ANSI code page; this layer answers as a Windows whose
 // ANSI code page is 936, the program's own (and so do CP_OEMCP and
@@ -36,6 +40,8 @@
 namespace lunteva {
 namespace {
 
+static_assert(sizeof(wchar_t) == 4, "glibc's wchar_t holds one UCS-4 character");
+
 class Iconv {
 public:
     Iconv(const char* to, const char* from) noexcept : handle_(iconv_open(to, from)) {}
@@ -51,33 +57,36 @@ private:
     iconv_t handle_;
 };
 
+// glibc's name of a code page other than UTF-8.
 std::string iconvName(unsigned codePage) {
     switch (codePage) {
     case CP_ACP:
     case 1:  // CP_OEMCP
     case 3:  // CP_THREAD_ACP
     case CP_GBK: return "CP936";
-    case CP_UTF8: return "UTF-8";
     default: return "CP" + std::to_string(codePage);
     }
 }
 
 // Collects output units up to a capacity; a null destination only counts.
+// Once full it takes nothing more, and the result is 0.
 template <class Unit>
 class Sink {
 public:
     Sink(Unit* destination, int capacity) noexcept : dest_(destination), capacity_(capacity) {}
-    bool put(const Unit* units, std::size_t n) noexcept {
-        for (std::size_t i = 0; i < n; ++i) {
-            if (dest_) {
-                if (count_ >= capacity_) return overflow_ = true, false;
-                dest_[count_] = units[i];
+    void put(Unit unit) noexcept {
+        if (dest_) {
+            if (overflow_ || count_ >= capacity_) {
+                overflow_ = true;
+                return;
             }
-            ++count_;
+            dest_[count_] = unit;
         }
-        return true;
+        ++count_;
     }
-    bool put(Unit unit) noexcept { return put(&unit, 1); }
+    void put(const Unit* units, std::size_t n) noexcept {
+        for (std::size_t i = 0; i < n; ++i) put(units[i]);
+    }
     bool full() const noexcept { return overflow_; }
     int result() const noexcept { return overflow_ ? 0 : count_; }
 
@@ -88,24 +97,99 @@ private:
     bool overflow_ = false;
 };
 
-// Runs the whole input through cd into sink. At a sequence that iconv
-// refuses, onBad(in, left, sink) puts what stands for it and returns how
-// many bytes it covers. False when the sink is full.
-template <class Unit, class OnBad>
-bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Sink<Unit>& sink, OnBad onBad) {
+void putUtf16(Sink<char16_t>& out, char32_t cp) noexcept {
+    if (cp < 0x10000) {
+        out.put(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+void putUtf8(Sink<char>& out, char32_t cp) noexcept {
+    if (cp < 0x80) {
+        out.put(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.put(static_cast<char>(0xC0 | (cp >> 6)));
+        out.put(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.put(static_cast<char>(0xE0 | (cp >> 12)));
+        out.put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.put(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.put(static_cast<char>(0xF0 | (cp >> 18)));
+        out.put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.put(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Decodes the UTF-8 sequence at s (left bytes, left >= 1) into cp and returns
+// its length. A bad sequence gives U+FFFD and the length that Windows gives
+// one U+FFFD: a byte that cannot begin a sequence stands alone; a lead byte
+// takes the continuation bytes that follow it while they can still complete
+// it, except that a second byte outside the lead's range (overlong,
+// surrogate or above U+10FFFF: E0 80, ED A0, F0 80, F4 90) ends the sequence
+// with itself.
+std::size_t decodeUtf8(const unsigned char* s, std::size_t left, char32_t& cp) noexcept {
+    const auto continuation = [](unsigned char b) { return b >= 0x80 && b <= 0xBF; };
+    const unsigned char lead = s[0];
+    cp = U'\uFFFD';
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    std::size_t size = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    char32_t value = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        value = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        value = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 1;
+    }
+    if (left < 2 || !continuation(s[1])) return 1;
+    if (s[1] < low || s[1] > high) return 2;
+    std::size_t n = 1;
+    while (n < size && n < left && continuation(s[n])) value = (value << 6) | (s[n++] & 0x3F);
+    if (n < size) return n;
+    cp = value;
+    return size;
+}
+
+// Windows' rule for a destination: size 0 only counts; a negative size, or a
+// null destination with a size, is an invalid parameter.
+bool validDestination(const void* destination, int size) noexcept {
+    return size == 0 || (size > 0 && destination != nullptr);
+}
+
+// Runs input through cd, handing each piece of output to emit(bytes, n). At
+// a sequence that iconv refuses, onBad(in, left) deals with it and returns
+// how many bytes it covers. False on any other failure of iconv.
+template <class Emit, class OnBad>
+bool runIconv(iconv_t cd, const char* input, std::size_t inputBytes, Emit emit, OnBad onBad) {
     char* in = const_cast<char*>(input);
     std::size_t left = inputBytes;
-    char chunk[256];
+    alignas(wchar_t) char chunk[1024];
     while (left > 0) {
         char* out = chunk;
         std::size_t room = sizeof chunk;
         const std::size_t rc = iconv(cd, &in, &left, &out, &room);
         const int err = rc == static_cast<std::size_t>(-1) ? errno : 0;
-        const std::size_t produced = sizeof chunk - room;
-        if (!sink.put(reinterpret_cast<const Unit*>(chunk), produced / sizeof(Unit))) return false;
+        emit(chunk, sizeof chunk - room);
         if (err == EILSEQ || err == EINVAL) {
-            const std::size_t skip = std::min(left, onBad(in, left, sink));
-            if (sink.full()) return false;
+            const std::size_t skip = std::min(left, onBad(in, left));
             in += skip;
             left -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
@@ -233,117 +317,182 @@ unsigned privateUseCode(char16_t unit) noexcept {
     return 0;
 }
 
-// Length of the bad UTF-8 sequence at s that iconv refused, as Windows counts
-// it for one U+FFFD: a byte that cannot begin a sequence stands alone; a lead
-// byte takes the continuation bytes that follow it while they can still
-// complete it, except that a second byte outside the lead's range (overlong,
-// surrogate or above U+10FFFF: E0 80, ED A0, F0 80, F4 90) ends the sequence
-// with itself.
-std::size_t utf8BadLength(const char* at, std::size_t left) noexcept {
-    const auto* s = reinterpret_cast<const unsigned char*>(at);
-    const auto continuation = [](unsigned char b) { return b >= 0x80 && b <= 0xBF; };
-    const unsigned char lead = s[0];
-    std::size_t size = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        size = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        size = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        size = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 1;
+// Code page 936 as lookup tables, made once from glibc's table through iconv
+// and completed with Windows' own mappings. Converting through them costs
+// the same for every character, good or bad.
+class Gbk936 {
+public:
+    static const Gbk936& instance() {
+        static const Gbk936 tables;
+        return tables;
     }
-    if (left < 2 || !continuation(s[1])) return 1;
-    if (s[1] < low || s[1] > high) return 2;
-    std::size_t n = 2;
-    while (n < size && n < left && continuation(s[n])) ++n;
-    return n;
-}
+    // The code of a unit (below 0x100: one byte, else two), or 0 for "?".
+    unsigned code(char16_t unit) const noexcept { return encode_[unit]; }
+    // The unit of a one-byte character other than ASCII (0x80 or 0xFF), or 0.
+    char16_t single(unsigned char byte) const noexcept { return byte == 0x80 ? euro_ : UNIT_FOR_BYTE_FF; }
+    // The unit of a lead byte (0x81 to 0xFE) and a trail byte, or 0 for "?".
+    char16_t pair(unsigned char lead, unsigned char trail) const noexcept {
+        return decode_[(lead - 0x81u) * 256u + trail];
+    }
+    static bool isLead(unsigned char byte) noexcept { return byte >= 0x81 && byte <= 0xFE; }
 
-// Length of the bad sequence at s in a double-byte code page: a lead byte
-// (0x81 to 0xFE) takes the byte after it, whatever that is, unless it is the
-// terminator; any other byte stands alone.
-std::size_t doubleByteBadLength(const char* at, std::size_t left) noexcept {
-    const auto lead = static_cast<unsigned char>(at[0]);
-    return lead >= 0x81 && lead <= 0xFE && left >= 2 && at[1] != '\0' ? 2 : 1;
-}
+private:
+    Gbk936() {
+        const Iconv toWide("WCHAR_T", "CP936");
+        const Iconv toGbk("CP936", "WCHAR_T");
+        // Every two-byte code, one at a time.
+        for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+            for (unsigned trail = 0x01; trail <= 0xFF; ++trail) {
+                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                wchar_t c = 0;
+                char16_t unit = privateUseUnit(lead * 256u + trail);
+                if (toWide.valid() && convertOne(toWide.get(), bytes, 2, &c, sizeof c) == sizeof c && c < 0x10000)
+                    unit = static_cast<char16_t>(c);
+                decode_[(lead - 0x81u) * 256u + trail] = unit;
+            }
+        }
+        const char euroByte = '\x80';
+        wchar_t c = 0;
+        if (toWide.valid() && convertOne(toWide.get(), &euroByte, 1, &c, sizeof c) == sizeof c) euro_ = static_cast<char16_t>(c);
+        // Every unit but the terminator, one at a time.
+        for (unsigned u = 1; u <= 0xFFFF; ++u) {
+            const auto unit = static_cast<char16_t>(u);
+            const wchar_t wide = static_cast<wchar_t>(u);
+            unsigned char out[4] = {};
+            const std::size_t n =
+                toGbk.valid() ? convertOne(toGbk.get(), reinterpret_cast<const char*>(&wide), sizeof wide,
+                                           reinterpret_cast<char*>(out), sizeof out)
+                              : 0;
+            unsigned code = 0;
+            if (n == 1) code = out[0];
+            if (n == 2) code = out[0] * 256u + out[1];
+            if (code == 0) code = unit == UNIT_FOR_BYTE_FF ? 0xFF : privateUseCode(unit);
+            if (code == 0) code = substituteCode(unit);
+            encode_[u] = static_cast<unsigned short>(code);
+        }
+    }
 
-// Windows' rule for a destination: size 0 only counts; a negative size, or a
-// null destination with a size, is an invalid parameter.
-bool validDestination(const void* destination, int size) noexcept {
-    return size == 0 || (size > 0 && destination != nullptr);
-}
+    // Converts the whole input to at most room bytes; the bytes written, or
+    // 0 when iconv refuses any of it.
+    static std::size_t convertOne(iconv_t cd, const char* input, std::size_t size, void* output, std::size_t room) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(input);
+        char* out = static_cast<char*>(output);
+        const std::size_t before = room;
+        if (iconv(cd, &in, &size, &out, &room) == static_cast<std::size_t>(-1) || size != 0) return 0;
+        return before - room;
+    }
+
+    unsigned short encode_[0x10000] = {};
+    char16_t decode_[(0xFE - 0x81 + 1) * 256] = {};
+    char16_t euro_ = u'?';
+};
 
 }  // namespace
 
 int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
     if (!source || !validDestination(destination, destinationUnits)) return 0;
-    const std::string name = iconvName(codePage);
-    const Iconv cd("UTF-16LE", name.c_str());
-    if (!cd.valid()) return 0;
     Sink<char16_t> sink(destinationUnits == 0 ? nullptr : destination, destinationUnits);
-    const std::size_t length = std::strlen(source) + 1;
-    bool ok = false;
+    const std::size_t length = std::strlen(source) + 1;  // with the terminator
     if (codePage == CP_UTF8) {
-        ok = runIconv(cd.get(), source, length, sink, [](const char* at, std::size_t left, Sink<char16_t>& out) {
-            out.put(u'\uFFFD');
-            return utf8BadLength(at, left);
-        });
-    } else if (name == "CP936") {
-        ok = runIconv(cd.get(), source, length, sink, [](const char* at, std::size_t left, Sink<char16_t>& out) {
-            const auto lead = static_cast<unsigned char>(at[0]);
-            if (lead == 0xFF) return out.put(UNIT_FOR_BYTE_FF), std::size_t{1};
-            const std::size_t size = doubleByteBadLength(at, left);
-            const char16_t unit =
-                size == 2 ? privateUseUnit(lead * 256u + static_cast<unsigned char>(at[1])) : char16_t{0};
-            out.put(unit != 0 ? unit : u'?');
-            return size;
-        });
-    } else {
-        ok = runIconv(cd.get(), source, length, sink, [](const char*, std::size_t, Sink<char16_t>& out) {
-            out.put(u'?');
-            return std::size_t{1};
-        });
+        const auto* s = reinterpret_cast<const unsigned char*>(source);
+        for (std::size_t i = 0; i < length && !sink.full();) {
+            char32_t cp = 0;
+            i += decodeUtf8(s + i, length - i, cp);
+            putUtf16(sink, cp);
+        }
+        return sink.result();
     }
+    const std::string name = iconvName(codePage);
+    if (name == "CP936") {
+        const Gbk936& gbk = Gbk936::instance();
+        const auto* s = reinterpret_cast<const unsigned char*>(source);
+        for (std::size_t i = 0; i < length && !sink.full();) {
+            const unsigned char b = s[i];
+            if (b < 0x80) {
+                sink.put(b);
+                ++i;
+            } else if (Gbk936::isLead(b) && s[i + 1] != 0) {  // a lead byte takes any byte but the terminator
+                const char16_t unit = gbk.pair(b, s[i + 1]);
+                sink.put(unit != 0 ? unit : u'?');
+                i += 2;
+            } else {
+                sink.put(Gbk936::isLead(b) ? u'?' : gbk.single(b));
+                ++i;
+            }
+        }
+        return sink.result();
+    }
+    const Iconv cd("WCHAR_T", name.c_str());
+    if (!cd.valid()) return 0;
+    const auto emit = [&sink](const char* bytes, std::size_t n) {
+        for (std::size_t i = 0; i + sizeof(wchar_t) <= n; i += sizeof(wchar_t)) {
+            wchar_t c = 0;
+            std::memcpy(&c, bytes + i, sizeof c);
+            putUtf16(sink, static_cast<char32_t>(c));
+        }
+    };
+    const auto onBad = [&sink](const char*, std::size_t) {
+        sink.put(u'?');
+        return std::size_t{1};
+    };
+    const bool ok = runIconv(cd.get(), source, length, emit, onBad);
     return ok ? sink.result() : 0;
 }
 
 int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
     if (!source || !validDestination(destination, destinationBytes)) return 0;
-    const std::string name = iconvName(codePage);
-    const Iconv cd(name.c_str(), "UTF-16LE");
-    if (!cd.valid()) return 0;
-    std::size_t units = 0;
-    while (source[units] != u'\0') ++units;
     Sink<char> sink(destinationBytes == 0 ? nullptr : destination, destinationBytes);
-    const bool toUtf8 = codePage == CP_UTF8;
-    const bool toGbk = name == "CP936";
-    // One replacement per unit the target lacks: a surrogate pair gives two.
-    const auto onBad = [toUtf8, toGbk](const char* at, std::size_t, Sink<char>& out) {
-        char16_t unit = 0;
-        std::memcpy(&unit, at, sizeof unit);
-        unsigned code = 0;
-        if (toGbk) code = unit == UNIT_FOR_BYTE_FF ? 0xFF : privateUseCode(unit);
-        if (toGbk && code == 0) code = substituteCode(unit);
-        if (toUtf8) {
-            out.put("\xEF\xBF\xBD", 3);
-        } else if (code != 0 && code < 0x100) {
-            out.put(static_cast<char>(code));
-        } else if (code != 0) {
-            const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-            out.put(bytes, 2);
-        } else {
-            out.put('?');
+    std::size_t length = 0;
+    while (source[length] != u'\0') ++length;
+    ++length;  // with the terminator
+    if (codePage == CP_UTF8) {
+        for (std::size_t i = 0; i < length && !sink.full(); ++i) {
+            const char16_t u = source[i];
+            if (u >= 0xD800 && u < 0xDC00 && i + 1 < length && source[i + 1] >= 0xDC00 && source[i + 1] < 0xE000) {
+                putUtf8(sink, 0x10000 + ((u - 0xD800) << 10) + (source[++i] - 0xDC00));
+            } else {
+                putUtf8(sink, u >= 0xD800 && u < 0xE000 ? U'\uFFFD' : char32_t{u});
+            }
         }
-        return std::size_t{2};
+        return sink.result();
+    }
+    const std::string name = iconvName(codePage);
+    // Unit by unit, as Windows converts to a code page other than UTF-8: the
+    // halves of a surrogate pair are two units that the target lacks.
+    if (name == "CP936") {
+        const Gbk936& gbk = Gbk936::instance();
+        for (std::size_t i = 0; i < length && !sink.full(); ++i) {
+            const unsigned code = source[i] == u'\0' ? 0 : gbk.code(source[i]);
+            if (source[i] == u'\0') {
+                sink.put('\0');
+            } else if (code == 0) {
+                sink.put('?');
+            } else if (code < 0x100) {
+                sink.put(static_cast<char>(code));
+            } else {
+                sink.put(static_cast<char>(code >> 8));
+                sink.put(static_cast<char>(code & 0xFF));
+            }
+        }
+        return sink.result();
+    }
+    const Iconv cd(name.c_str(), "WCHAR_T");
+    if (!cd.valid()) return 0;
+    const auto emit = [&sink](const char* bytes, std::size_t n) { sink.put(bytes, n); };
+    const auto onBad = [&sink](const char*, std::size_t) {
+        sink.put('?');
+        return sizeof(wchar_t);
     };
-    const bool ok = runIconv(cd.get(), reinterpret_cast<const char*>(source), (units + 1) * 2, sink, onBad);
-    return ok ? sink.result() : 0;
+    // Widened a block at a time, so that memory stays flat however long the text.
+    wchar_t block[512];
+    for (std::size_t done = 0; done < length && !sink.full();) {
+        const std::size_t n = std::min(length - done, std::size(block));
+        for (std::size_t k = 0; k < n; ++k) block[k] = static_cast<wchar_t>(source[done + k]);
+        if (!runIconv(cd.get(), reinterpret_cast<const char*>(block), n * sizeof(wchar_t), emit, onBad)) return 0;
+        done += n;
+    }
+    return sink.result();
 }
 
 }  // namespace lunteva
