@@ -4,16 +4,18 @@
 // WideCharToMultiByte called with flags 0, a source length of -1 (the source
 // runs up to and including its terminator) and no default character:
 //
-// - Length query (destination null, size 0): the number of units or bytes the
-//   conversion needs, terminator included.
+// - Length query (destination size 0; the destination is then not used):
+//   the number of units or bytes the conversion needs, terminator included.
 // - Conversion: writes the converted text and its terminator into the
 //   destination and returns the count written, terminator included. When the
 //   destination is too small it returns 0; it never writes past destination
-//   plus its size.
-// - No error flags: bytes that are not valid in the source code page become
-//   U+FFFD (from UTF-8) or "?" (from 936); a character that the target code
-//   page lacks becomes "?".
-// - An unknown code page returns 0 and writes nothing.
+//   plus its size (what it left inside the destination is then unspecified).
+// - No error flags: each bad sequence of the source becomes U+FFFD (from
+//   UTF-8) or "?" (from 936); a UTF-16 unit that the target code page lacks
+//   becomes "?" or the platform's best-fit substitute (Windows writes "2" for
+//   U+00B2), so a character outside the BMP that 936 lacks becomes "??".
+// - An unknown code page, a null source, a negative size, or a null
+//   destination with a size above 0 returns 0 and writes nothing.
 //
 // Backends: CodePageWin32.cpp (the platform's own pair) and CodePageIconv.cpp
 // (glibc iconv).

@@ -9,8 +9,9 @@
 
 namespace lunteva {
 
-// UTF-8 bytes to code page 936. Invalid UTF-8 sequences and characters that
-// 936 lacks come out as "?"; the empty text gives the empty text.
+// UTF-8 bytes to code page 936. Each invalid UTF-8 sequence comes out as
+// "?", and so does a character that 936 lacks (unless the platform has a
+// best-fit substitute for it); the empty text gives the empty text.
 TextValue utf8ToGbk(const TextValue& text);
 
 // The text as UTF-16 units, two bytes each, low byte first, followed by one
