@@ -18,7 +18,7 @@
 //   destination with a size above 0 returns 0 and writes nothing.
 //
 // Backends: CodePageWin32.cpp (the platform's own pair) and CodePageIconv.cpp
-// (glibc iconv).
+// (UTF-8 by hand, other code pages over glibc iconv).
 #pragma once
 
 namespace lunteva {
