@@ -372,10 +372,12 @@ def run_answers(args, desktop, folder, url):
         check(a11y.text_of(box) == expected_text(), "the box holds exactly the day's lines")
         check(not box.get_state_set().contains(a11y.Atspi.StateType.EDITABLE), "the box is read-only")
         count = box.get_text_iface().get_character_count()
-        last = box.get_text_iface().get_character_extents(count - 5, a11y.Atspi.CoordType.SCREEN)
-        view = box.get_extents(a11y.Atspi.CoordType.SCREEN)
-        check(view.y <= last.y and last.y + last.height <= view.y + view.height + 1,
-              "the box shows the end of its text")
+
+        def in_view(offset):
+            char = box.get_text_iface().get_character_extents(offset, a11y.Atspi.CoordType.SCREEN)
+            view = box.get_extents(a11y.Atspi.CoordType.SCREEN)
+            return view.y <= char.y and char.y + char.height <= view.y + view.height + 1
+        check(in_view(count - 5) and not in_view(0), "the box shows the end of its text")
         buttons = {b.get_name(): b for b in a11y.by_role(app, a11y.Atspi.Role.PUSH_BUTTON)}
         check(set(buttons) == {"提意见", "复制QQ"}, f"the buttons' captions: {sorted(buttons)}")
         check(not a11y.showing(buttons["复制QQ"]), "the copy button is hidden")
@@ -391,8 +393,15 @@ def run_answers(args, desktop, folder, url):
         check(spread(desktop, first, edge_box(CONTACT_LABEL)) < 1e-6, "nothing is drawn where the label stands")
         check(spread(desktop, first, edge_box(FEEDBACK_BUTTON)) > 0.01, "the feedback button is drawn")
 
-        # Selecting and copying works; typing, deleting and pasting change nothing.
+        # The caret moves and the box scrolls with it; selecting and copying
+        # work; typing, deleting and pasting change nothing.
         click(desktop, client, ANSWER_BOX)
+        keys(desktop, "ctrl+Home")
+        wait_for(lambda: in_view(0), "the start in view")
+        check(in_view(0) and not in_view(count - 5), "Ctrl+Home scrolls the box to its start")
+        keys(desktop, "ctrl+End")
+        wait_for(lambda: in_view(count - 5), "the end in view")
+        check(in_view(count - 5) and not in_view(0), "Ctrl+End scrolls it back to the end")
         keys(desktop, "ctrl+a", "ctrl+c")
         check(clipboard(desktop) == expected_text(), "select all and copy put the box's text on CLIPBOARD")
         keys(desktop, "ctrl+End", "x", "BackSpace", "ctrl+a", "Delete", "ctrl+v", "Return")
