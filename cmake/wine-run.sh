@@ -65,7 +65,8 @@ mkdir -p "$(dirname "$prefix")"
 # that start with a new server live as long as it does, so they are started
 # here with no standard streams: else they would hold the caller's pipes open
 # (and CTest would wait for them) until the server ends.
-if "$wineserver" -p30 </dev/null >/dev/null 2>&1; then
+# LUNTEVA_WINESERVER_PERSIST sets those seconds.
+if "$wineserver" -p"${LUNTEVA_WINESERVER_PERSIST:-30}" </dev/null >/dev/null 2>&1; then
   "$wine" wineboot </dev/null >/dev/null 2>&1 || true
 fi
 
