@@ -32,6 +32,8 @@ constexpr int WIN32_CLIENT_WIDTH = 543;
 constexpr int WIN32_CLIENT_HEIGHT = 258;
 // The sunken client edge, drawn inside the GTK window around the controls.
 constexpr int CLIENT_EDGE = 2;
+// How long the window manager may take to tell its frame extents.
+constexpr gint64 FRAME_EXTENTS_WAIT_MICROSECONDS = 500'000;
 
 std::string toUtf8(const TextValue& text) {
     if (text.empty()) return {};
@@ -121,12 +123,13 @@ Window xWindowOf(GtkWidget* window) { return gdk_x11_window_get_xid(gtk_widget_g
 
 // Asks the window manager (if it supports it) to set _NET_FRAME_EXTENTS on
 // the still unmapped window, which tells the size of the frame it will add.
-void requestFrameExtents(GtkWidget* window) {
+// True when asked.
+bool requestFrameExtents(GtkWidget* window) {
     GdkWindow* gdkWindow = gtk_widget_get_window(window);
-    if (gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow)) return;
+    if (gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow)) return false;
     GdkScreen* screen = gdk_window_get_screen(gdkWindow);
     if (!gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_REQUEST_FRAME_EXTENTS")))
-        return;
+        return false;
     GdkDisplay* display = gdk_window_get_display(gdkWindow);
     Display* xDisplay = GDK_DISPLAY_XDISPLAY(display);
     XEvent event{};
@@ -137,6 +140,7 @@ void requestFrameExtents(GtkWidget* window) {
     XSendEvent(xDisplay, gdk_x11_get_default_root_xwindow(), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(xDisplay);
+    return true;
 }
 
 // Left, right, top and bottom of the frame, once the window manager has set them.
@@ -163,17 +167,24 @@ std::optional<std::array<long, 4>> frameExtents(GtkWidget* window) {
     return extents;
 }
 #else
-void requestFrameExtents(GtkWidget*) {}
+bool requestFrameExtents(GtkWidget*) { return false; }
 std::optional<std::array<long, 4>> frameExtents(GtkWidget*) { return std::nullopt; }
 #endif
 
 // The size of the window's own area (inside the window manager's frame):
 // what the frame leaves of the outer size, or the Win32 client area plus the
 // client edge when the frame is not known or leaves too little.
-std::array<int, 2> windowAreaSize(GtkWidget* window) {
+std::array<int, 2> windowAreaSize(GtkWidget* window, bool extentsRequested) {
     const int fallbackWidth = WIN32_CLIENT_WIDTH + 2 * CLIENT_EDGE;
     const int fallbackHeight = WIN32_CLIENT_HEIGHT + 2 * CLIENT_EDGE;
-    const auto extents = frameExtents(window);
+    auto extents = frameExtents(window);
+    // A window manager that was asked answers at once; should the daily flow
+    // have been quicker still, its answer is awaited, for a bounded time.
+    const gint64 deadline = g_get_monotonic_time() + FRAME_EXTENTS_WAIT_MICROSECONDS;
+    while (!extents && extentsRequested && g_get_monotonic_time() < deadline) {
+        g_usleep(2000);
+        extents = frameExtents(window);
+    }
     if (!extents) return {fallbackWidth, fallbackHeight};
     const int width = MAIN_WINDOW_WIDTH - static_cast<int>((*extents)[0] + (*extents)[1]);
     const int height = MAIN_WINDOW_HEIGHT - static_cast<int>((*extents)[2] + (*extents)[3]);
@@ -194,6 +205,7 @@ struct MainWindowGtk {
     WidgetRef feedbackButton;
     WidgetRef answerBox;
     MainWindow controls;
+    bool frameExtentsRequested = false;
 };
 
 void placeOnFixed(GtkWidget* fixed, GtkWidget* widget, const ControlPlace& place) {
@@ -305,7 +317,7 @@ void build(MainWindowGtk& main) {
     gdk_window_set_decorations(
         gdkWindow, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU |
                                                 GDK_DECOR_MINIMIZE));
-    requestFrameExtents(window);
+    main.frameExtentsRequested = requestFrameExtents(window);
 
     g_signal_connect_swapped(feedbackButton, "clicked", G_CALLBACK(+[](MainWindow* controls) {
                                  onFeedbackClicked(*controls);
@@ -320,7 +332,7 @@ void build(MainWindowGtk& main) {
 // Shows the window in its normal state at its size and makes it the active one.
 void showWindow(MainWindowGtk& main) {
     GtkWidget* window = main.window.get();
-    const auto [width, height] = windowAreaSize(window);
+    const auto [width, height] = windowAreaSize(window, main.frameExtentsRequested);
     gtk_widget_set_size_request(main.clientEdge.get(), width, height);
     gtk_window_present(GTK_WINDOW(window));
 }

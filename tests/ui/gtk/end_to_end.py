@@ -234,12 +234,27 @@ def screenshot(desktop, path, box=None):
     subprocess.run(command + [path], env=desktop.env, check=True, timeout=30)
 
 
-def spread(desktop, image, box):
-    """Standard deviation of the pixels of image within box (0 for one colour)."""
+def measure(desktop, image, box, expression):
+    """An ImageMagick fx expression over the pixels of image within box."""
     left, top, width, height = box
     out = desktop.run("convert", image, "-crop", f"{width}x{height}+{left}+{top}", "+repage",
-                      "-format", "%[fx:standard_deviation]", "info:")
+                      "-format", f"%[fx:{expression}]", "info:")
     return float(out)
+
+
+def spread(desktop, image, box):
+    """Standard deviation of the pixels within box (0 for one colour)."""
+    return measure(desktop, image, box, "standard_deviation")
+
+
+def darkest(desktop, image, box):
+    """The smallest channel value within box, 0 (black) to 1."""
+    return measure(desktop, image, box, "minima")
+
+
+def blueness(desktop, image, box):
+    """How much bluer than red the pixels within box are on average (a selection)."""
+    return measure(desktop, image, box, "mean.b-mean.r")
 
 
 def empty_clipboard(desktop):
@@ -404,6 +419,9 @@ def run_answers(args, desktop, folder, url):
         check(in_view(count - 5) and not in_view(0), "Ctrl+End scrolls it back to the end")
         keys(desktop, "ctrl+a", "ctrl+c")
         check(clipboard(desktop) == expected_text(), "select all and copy put the box's text on CLIPBOARD")
+        selected = os.path.join(args.out, "gtk-selected.png")
+        screenshot(desktop, selected, outer_box)
+        check(blueness(desktop, selected, edge_box(ANSWER_BOX)) > 0.05, "the selection shows while the box has the focus")
         keys(desktop, "ctrl+End", "x", "BackSpace", "ctrl+a", "Delete", "ctrl+v", "Return")
         check(a11y.text_of(box) == expected_text(), "typing, deleting and pasting leave the text as it is")
 
@@ -418,6 +436,18 @@ def run_answers(args, desktop, folder, url):
         screenshot(desktop, contact, outer_box)
         check(spread(desktop, contact, edge_box(COPY_BUTTON)) > 0.01, "the copy button is drawn")
         check(spread(desktop, contact, edge_box(CONTACT_LABEL)) > 0.01, "the contact line is drawn")
+        check(darkest(desktop, contact, edge_box(CONTACT_LABEL)) < 0.1, "the contact line is black, though disabled")
+        label_end = CONTACT_LABEL[0] + CONTACT_LABEL[2]
+        # Up to the label's right edge the text is drawn; from there to where
+        # the copy button's shadow begins nothing is.
+        inside = (label_end - 2, CONTACT_LABEL[1], 2, CONTACT_LABEL[3])
+        beyond = (label_end, CONTACT_LABEL[1], 4, CONTACT_LABEL[3])
+        check(len(prompt) * 8 > CONTACT_LABEL[2] and spread(desktop, contact, edge_box(inside)) > 0.01
+              and spread(desktop, contact, edge_box(beyond)) < 1e-6,
+              "the contact line, wider than the label, is cut off at its right edge")
+        check(box.get_text_iface().get_n_selections() == 1
+              and blueness(desktop, contact, edge_box(ANSWER_BOX)) < 0.01,
+              "the selection is kept but not shown while the box lacks the focus")
         click(desktop, client, FEEDBACK_BUTTON)
         check(contact_label.get_name() == prompt and a11y.showing(buttons["复制QQ"]),
               "a second feedback click changes nothing")
@@ -455,6 +485,8 @@ def run_answers(args, desktop, folder, url):
             keys(desktop, "Return")
             wait_for(lambda: window_named(desktop, "复制成功") is None, "the box to close")
             check(window_named(desktop, "复制成功") is None, "OK closes the box")
+            if round_ == 2:  # the first round put a text of its own there
+                check(clipboard(desktop) == args.contact, "the number stays on CLIPBOARD")
             check(window_named(desktop, "Lunteva") == window, "the main window stays")
 
         check(server.requests == 1, "the page was fetched once")
