@@ -454,6 +454,27 @@ TEST_F(MainWindowWin32Test, FeedbackClickShowsTheContactLineAndTheCopyButton) {
     EXPECT_TRUE(styleOf(hwndOf(controls.copyContactButton)) & WS_VISIBLE);
 }
 
+TEST_F(MainWindowWin32Test, TabMovesTheFocusAlongTheTabStopsInCreationOrder) {
+    setVisible(controls.copyContactButton, false);  // as onCreated leaves it
+    ShowWindow(mainWindow->window(), SW_SHOWNORMAL);
+    SetForegroundWindow(mainWindow->window());
+    SetFocus(mainWindow->window());
+    ASSERT_EQ(GetFocus(), mainWindow->window());
+    const auto pressTab = [] {
+        const HWND focused = GetFocus();
+        PostMessageW(focused, WM_KEYDOWN, VK_TAB, 1);
+        PostMessageW(focused, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC0000001u));
+        processPendingEvents();
+    };
+    // The hidden copy button and the disabled label are passed over. (In the
+    // multi-line answerBox, Tab stays, as in every multi-line edit box;
+    // Ctrl+Tab leaves it.)
+    pressTab();
+    EXPECT_EQ(GetFocus(), hwndOf(controls.feedbackButton));
+    pressTab();
+    EXPECT_EQ(GetFocus(), hwndOf(controls.answerBox));
+}
+
 // What the confirmation box showed, read while it was open.
 struct SeenBox {
     bool found = false;
