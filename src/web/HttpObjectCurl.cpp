@@ -171,7 +171,7 @@ bool isForgiven(int error, int ignoreFlags) {
 // OpenSSL calls this for every error it finds in the chain. A forgiven error
 // is cleared, so the verification result that libcurl reads afterwards stays
 // "ok" unless an error that is not forgiven comes up (which ends the handshake).
-int verifyCertificate(int preverifyOk, X509_STORE_CTX* store) {
+int verifyCertificate(int preverifyOk, X509_STORE_CTX* store) noexcept {
     if (preverifyOk == 1) return 1;
     auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     SSL_CTX* context = ssl != nullptr ? SSL_get_SSL_CTX(ssl) : nullptr;
@@ -182,7 +182,7 @@ int verifyCertificate(int preverifyOk, X509_STORE_CTX* store) {
 }
 
 // libcurl's hook on each new TLS context, after it has set up verification.
-CURLcode prepareTlsContext(CURL*, void* tlsContext, void* ignoreFlags) {
+CURLcode prepareTlsContext(CURL*, void* tlsContext, void* ignoreFlags) noexcept {
     auto* context = static_cast<SSL_CTX*>(tlsContext);
     if (flagsSlot() < 0 || SSL_CTX_set_ex_data(context, flagsSlot(), ignoreFlags) != 1) return CURLE_SSL_CONNECT_ERROR;
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyCertificate);
@@ -207,21 +207,22 @@ struct Exchange {
     std::vector<std::string> headerLines;  // of the latest response
 };
 
-size_t onBody(char* data, size_t size, size_t count, void* user) {
+size_t onBody(char* data, size_t size, size_t count, void* user) noexcept {
     auto& exchange = *static_cast<Exchange*>(user);
     const size_t bytes = size * count;
     if (static_cast<long long>(exchange.body.size() + bytes) > MAX_BODY_BYTES) return 0;  // fails the transfer
-    exchange.body.append(data, bytes);
+    try {
+        exchange.body.append(data, bytes);
+    } catch (...) {  // no exception may cross libcurl's C frames
+        return 0;
+    }
     return bytes;
 }
 
 // libcurl hands over every header line of every response (interim ones,
 // redirects, a proxy's CONNECT answer); a status line starts a new set, so
 // the last set is the final response's.
-size_t onHeader(char* data, size_t size, size_t count, void* user) {
-    auto& exchange = *static_cast<Exchange*>(user);
-    const size_t bytes = size * count;
-    std::string_view line(data, bytes);
+void keepHeaderLine(Exchange& exchange, std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.starts_with("HTTP/")) {
         exchange.statusLine = line;
@@ -233,13 +234,21 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     } else if (!line.empty()) {
         exchange.headerLines.emplace_back(line);
     }
-    return bytes;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept {
+    try {
+        keepHeaderLine(*static_cast<Exchange*>(user), std::string_view(data, size * count));
+    } catch (...) {  // no exception may cross libcurl's C frames
+        return 0;
+    }
+    return size * count;
 }
 
 // Gives up an exchange in which nothing has moved for too long. The connect
 // phase has its own bound (CURLOPT_CONNECTTIMEOUT_MS), so the idle clock
 // runs only once the request is about to go out.
-int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t upTotal, curl_off_t upNow) {
+int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t upTotal, curl_off_t upNow) noexcept {
     auto& exchange = *static_cast<Exchange*>(user);
     const auto now = Clock::now();
     curl_off_t pretransfer = 0;
@@ -320,8 +329,21 @@ public:
         headers_.emplace_back(std::string(name.view()), std::string(value.view()));
     }
 
-    void Send(const TextValue& body) override { exchange(gbkToUtf8(body)); }
-    void Send(const ByteString& body) override { exchange(std::string(body.view())); }
+    // Running out of memory, too, ends in empty results.
+    void Send(const TextValue& body) override {
+        try {
+            exchange(gbkToUtf8(body));
+        } catch (...) {
+            clearResponse();
+        }
+    }
+    void Send(const ByteString& body) override {
+        try {
+            exchange(std::string(body.view()));
+        } catch (...) {
+            clearResponse();
+        }
+    }
 
     ByteString ResponseBody() override { return ByteString(std::string_view(body_)); }
 
