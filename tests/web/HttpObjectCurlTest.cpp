@@ -211,7 +211,7 @@ TEST_F(CurlObjectTest, StalledServerGivenUp) {
     };
     for (const auto& c : cases) {
         const auto object = trustingObject();
-        object->SetTimeouts(1000, 1000, 1000, 1500);
+        object->SetTimeouts(2000, 2000, 2000, 2000);
         object->Open("GET", TextValue(server_->url("valid", c.path)), false);
         object->Send(TextValue());
         EXPECT_EQ(object->Status(), c.status) << c.path;
@@ -224,10 +224,10 @@ TEST_F(CurlObjectTest, StalledServerGivenUp) {
 
 TEST_F(CurlObjectTest, WholeExchangeBoundedBySumOfTimeouts) {
     // A byte every 0.25 s never leaves the line idle, so only the bound on
-    // the whole exchange (4 x 500 ms) can end the 30-second trickle.
+    // the whole exchange (4 x 1000 ms) can end the 30-second trickle.
     for (const auto& [path, status] : {std::pair{"/trickle?seconds=0.5", 200}, std::pair{"/trickle?seconds=30", 0}}) {
         const auto object = trustingObject();
-        object->SetTimeouts(500, 500, 500, 500);
+        object->SetTimeouts(1000, 1000, 1000, 1000);
         object->Open("GET", TextValue(server_->url("valid", path)), false);
         object->Send(TextValue());
         EXPECT_EQ(object->Status(), status) << path;
