@@ -328,7 +328,7 @@ class Accessibility:
 
 # --- The runs ----------------------------------------------------------------
 
-def check_frame(desktop, window, contact):
+def check_frame(desktop, window):
     left, top, width, height = geometry(desktop, window)
     extents = cardinals(desktop, window, "_NET_FRAME_EXTENTS")
     check(len(extents) == 4, f"the window manager frames the window: extents {extents}")
@@ -372,7 +372,7 @@ def run_answers(args, desktop, folder, url):
 
         window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
         check(mapped_windows(desktop, program.pid) == [window], "one window, after the page came")
-        left, top, extents = check_frame(desktop, window, args.contact)
+        left, top, extents = check_frame(desktop, window)
         outer_box = (left - extents[0], top - extents[2], OUTER[0], OUTER[1])
         client = (left, top)
         first = os.path.join(args.out, "gtk-answers.png")
@@ -489,7 +489,7 @@ def run_answers(args, desktop, folder, url):
                 check(clipboard(desktop) == args.contact, "the number stays on CLIPBOARD")
             check(window_named(desktop, "Lunteva") == window, "the main window stays")
 
-        check(server.requests == 1, "the page was fetched once")
+        check(server.requests == 1, f"the page was fetched once (requests: {server.requests})")
         desktop.run("xdotool", "windowactivate", "--sync", window)
         keys(desktop, "alt+F4")
         code = program.wait(30)
@@ -512,7 +512,7 @@ def run_down(args, desktop, folder, url):
     program = start_program(desktop, args.program)
     try:
         window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
-        check_frame(desktop, window, args.contact)
+        check_frame(desktop, window)
         a11y = Accessibility(desktop.env, os.path.basename(args.program))
         app = wait_for(a11y.application, "the program on the accessibility bus")
         texts = a11y.by_role(app, a11y.Atspi.Role.TEXT)
