@@ -24,12 +24,17 @@ int drawPosition(FuzzedDataProvider& in, int length) {
 
 unsigned char fold(unsigned char b) { return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b | 0x20) : b; }
 
+// Folding applies to one-byte characters of the text only: the bytes of a
+// two-byte character compare exactly, whatever their values.
 bool matchesAt(std::string_view t, std::size_t i, std::string_view s, bool foldCase) {
     if (i + s.size() > t.size()) return false;
+    bool trailByte = false;
     for (std::size_t k = 0; k < s.size(); ++k) {
         const auto a = static_cast<unsigned char>(t[i + k]);
         const auto b = static_cast<unsigned char>(s[k]);
-        if (foldCase ? fold(a) != fold(b) : a != b) return false;
+        const bool folds = foldCase && !trailByte && a < 0x80;
+        if (folds ? fold(a) != fold(b) : a != b) return false;
+        trailByte = !trailByte && a >= 0x80;
     }
     return true;
 }
