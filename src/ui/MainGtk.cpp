@@ -4,6 +4,7 @@
 //   the window manager tells its frame extents before the window is mapped,
 //   else a client area as large as the Win32 window's;
 // - the four controls in their places, fonts and colours through CSS;
+// - the program's icon on its windows;
 // - the start-up order: built hidden, onCreated to completion, then shown and
 //   presented; the message loop until the window is closed; exit code 0.
 // The command line is not read.
@@ -14,7 +15,10 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,6 +27,11 @@
 #include "ui/MainWindow.h"
 
 namespace lunteva {
+
+// The program's icon as a Windows .ico file (made by the build).
+extern const unsigned char PROGRAM_ICON[];
+extern const std::size_t PROGRAM_ICON_SIZE;
+
 namespace {
 
 // The client area that Windows leaves of the 553 x 287 outer size of the
@@ -101,6 +110,49 @@ void installStyle() {
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
+}
+
+// The PNG image among the images of an .ico file (its 256-pixel one), as
+// offset and size within the file; nullopt when it holds none.
+std::optional<std::array<std::size_t, 2>> pngInIcon(const unsigned char* file, std::size_t size) {
+    const auto read = [&](std::size_t at, int bytes) {
+        std::size_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | file[at + static_cast<std::size_t>(i)];
+        return value;
+    };
+    constexpr unsigned char PNG_SIGNATURE[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 6) return std::nullopt;
+    const std::size_t count = read(4, 2);
+    for (std::size_t i = 0; i < count && 6 + 16 * (i + 1) <= size; ++i) {
+        const std::size_t entry = 6 + 16 * i;
+        const std::size_t bytes = read(entry + 8, 4);
+        const std::size_t offset = read(entry + 12, 4);
+        if (offset > size || bytes > size - offset || bytes < sizeof PNG_SIGNATURE) continue;
+        if (std::equal(std::begin(PNG_SIGNATURE), std::end(PNG_SIGNATURE), file + offset))
+            return std::array<std::size_t, 2>{offset, bytes};
+    }
+    return std::nullopt;
+}
+
+// Every window of the program shows the program's icon, at the sizes that
+// title bars and task lists use. Its large PNG image is scaled down (the
+// ICO loader of gdk-pixbuf misreads the file's BMP images).
+void installProgramIcon() {
+    const auto png = pngInIcon(PROGRAM_ICON, PROGRAM_ICON_SIZE);
+    if (!png) return;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (loader == nullptr) return;
+    const bool written = gdk_pixbuf_loader_write(loader, PROGRAM_ICON + (*png)[0], (*png)[1], nullptr) != FALSE;
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr) != FALSE;  // closed in any case
+    GdkPixbuf* image = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (image != nullptr) {
+        GList* icons = nullptr;
+        for (const int side : {16, 32, 48})
+            icons = g_list_append(icons, gdk_pixbuf_scale_simple(image, side, side, GDK_INTERP_BILINEAR));
+        gtk_window_set_default_icon_list(icons);
+        g_list_free_full(icons, g_object_unref);
+    }
+    g_object_unref(loader);
 }
 
 void addClass(GtkWidget* widget, const char* name) {
@@ -343,6 +395,7 @@ int runProgram() {
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr)) return 1;
     installStyle();
+    installProgramIcon();
     MainWindowGtk main;
     build(main);
     onCreated(main.controls);

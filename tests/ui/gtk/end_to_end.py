@@ -352,6 +352,8 @@ def check_frame(desktop, window):
           f"normal state, not on top: {state.strip()}")
     title = desktop.run("xprop", "-id", window, "_NET_WM_NAME")
     check(title.strip().endswith('"Lunteva"'), f"title: {title.strip()}")
+    icon = desktop.run("xprop", "-id", window, "_NET_WM_ICON")
+    check(all(f"Icon ({n} x {n})" in icon for n in (16, 32, 48)), "the program's icon, small and large")
     active = desktop.run("xdotool", "getactivewindow").strip()
     check(active == window, "the window is the active one")
     return left, top, extents
