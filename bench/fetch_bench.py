@@ -12,11 +12,15 @@ median of the per-pair ratios, and the ratio of the medians.
 import argparse
 import datetime
 import os
+import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+
+SYSTEM_BUNDLE = "/etc/ssl/certs/ca-certificates.crt"  # Debian's store, as libcurl reads it
 
 
 def timed(command):
@@ -49,9 +53,16 @@ def main():
         ports = dict(line.split(" ", 1) for line in open(ports_file).read().splitlines())
         url = f"https://127.0.0.1:{ports['valid']}/realistic?kib={options.kib}&days=30&rows=5"
         cli = [options.cli, "--url", url, "--date", today]
-        # curl checks the certificate against the test CA; lunteva-cli checks
-        # it too and forgives the unknown CA, as the program's own request does.
-        curl = ["curl", "-s", "--cacert", ports["ca"].strip(), "-o", os.devnull, url]
+        # lunteva-cli loads the system's CA store and forgives the unknown test
+        # CA, as the program's own request does; curl gets the same store with
+        # the test CA added, so both read the same certificates.
+        bundle = os.path.join(folder, "bundle.pem")
+        with open(bundle, "wb") as out:
+            for source in (SYSTEM_BUNDLE, ports["ca"].strip()):
+                if os.path.exists(source):
+                    with open(source, "rb") as f:
+                        out.write(f.read())
+        curl = ["curl", "-s", "--cacert", bundle, "-o", os.devnull, url]
 
         timed(cli)  # warm-up: the server's page, the certificates, the disk cache
         timed(curl)
@@ -63,10 +74,7 @@ def main():
     finally:
         server.terminate()
         server.wait(10)
-        try:
-            os.rmdir(folder)
-        except OSError:
-            pass
+        shutil.rmtree(folder, ignore_errors=True)
 
     print(f"page: {options.kib} KiB over loopback HTTPS, {options.runs} pairs, alternating order")
     for what, index in (("wall-clock", 0), ("CPU (user+system)", 1)):
