@@ -368,9 +368,15 @@ private:
     }
 
     // The request header lines, libcurl's unwanted defaults switched off.
-    bool buildHeaders(HeaderList& list, bool withBody) const {
-        for (const auto& [name, value] : headers_)
-            if (!value.empty() && !appendLine(list, name + ": " + value)) return false;
+    // Proxy-Authorization goes to the proxy only: through an HTTPS tunnel the
+    // server's lines reach the server, which must never see the proxy's
+    // credentials.
+    bool buildHeaders(HeaderList& list, HeaderList& proxyList, bool withBody) const {
+        for (const auto& [name, value] : headers_) {
+            if (value.empty()) continue;
+            HeaderList& target = equalsIgnoreCase(name, "Proxy-Authorization") ? proxyList : list;
+            if (!appendLine(target, name + ": " + value)) return false;
+        }
         // "Name:" tells libcurl to leave out its own line of that name.
         if (!isSet("Accept") && !appendLine(list, "Accept:")) return false;
         if (!isSet("Expect") && !appendLine(list, "Expect:")) return false;
@@ -385,8 +391,9 @@ private:
         if (!handle) return;
         Exchange state;
         state.handle = handle.get();
-        HeaderList headerList;
-        if (!configure(handle.get(), state, requestBody, headerList)) return;
+        HeaderList headerList;       // both lists must outlive the transfer
+        HeaderList proxyHeaderList;
+        if (!configure(handle.get(), state, requestBody, headerList, proxyHeaderList)) return;
         const CURLcode result = curl_easy_perform(handle.get());
         long code = 0;
         if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return;
@@ -402,7 +409,8 @@ private:
         body_ = std::move(state.body);
     }
 
-    bool configure(CURL* h, Exchange& state, const std::string& requestBody, HeaderList& headerList) {
+    bool configure(CURL* h, Exchange& state, const std::string& requestBody, HeaderList& headerList,
+                   HeaderList& proxyHeaderList) {
         bool ok = true;
         auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(h, option, value) == CURLE_OK; };
 
@@ -446,8 +454,10 @@ private:
             set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(requestBody.size()));
             set(CURLOPT_POSTFIELDS, requestBody.c_str());
         }
-        ok = ok && buildHeaders(headerList, withBody);
+        ok = ok && buildHeaders(headerList, proxyHeaderList, withBody);
         set(CURLOPT_HTTPHEADER, headerList.get());
+        set(CURLOPT_PROXYHEADER, proxyHeaderList.get());
+        set(CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
 
         // Credentials, used when the server or proxy asks for them.
         if (serverUser_) {

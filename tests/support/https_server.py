@@ -59,6 +59,7 @@ import os
 import re
 import shutil
 import signal
+import select
 import socket
 import ssl
 import subprocess
@@ -228,7 +229,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
             handler = MODES["*page"]
         handler(self)
 
-    do_GET = do_POST = do_HEAD = do_PUT = do_OPTIONS = do_DELETE = do_TRACE = do_CONNECT = dispatch
+    do_GET = do_POST = do_HEAD = do_PUT = do_OPTIONS = do_DELETE = do_TRACE = dispatch
+
+    def do_CONNECT(self):
+        """A request for a path is a mode like any other; 'CONNECT 127.0.0.1:PORT'
+        opens a tunnel to that loopback port (only), as a proxy does."""
+        if self.path.startswith("/"):
+            return self.dispatch()
+        host, _, port = self.path.rpartition(":")
+        if host not in ("127.0.0.1", "localhost") or not port.isdigit():
+            return self.respond(403, b"loopback only\n")
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        except OSError:
+            return self.respond(502, b"no upstream\n")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        self.close_connection = True
+        with upstream:
+            sockets = [self.connection, upstream]
+            while True:
+                readable, _, _ = select.select(sockets, [], [], 10)
+                if not readable:
+                    return
+                for source in readable:
+                    data = source.recv(65536)
+                    if not data:
+                        return
+                    (upstream if source is self.connection else self.connection).sendall(data)
 
     def seconds(self, default):
         return float(self.query.get("seconds", [default])[0])

@@ -347,6 +347,21 @@ TEST_F(CurlObjectTest, NamedProxyWithCredentials) {
     }
 }
 
+TEST_F(CurlObjectTest, ProxyAuthorizationStaysWithTheProxyThroughATunnel) {
+    const std::string proxy = "127.0.0.1:" + std::to_string(server_->port("http"));
+    const auto object = trustingObject();
+    object->SetProxy(2, TextValue(proxy));
+    object->Open("GET", TextValue(server_->url("valid", "/echo")), false);
+    object->SetRequestHeader("Proxy-Authorization", "Basic bWU6cHc=");
+    object->SetRequestHeader("X-Probe", "1");
+    object->Send(TextValue());
+    ASSERT_EQ(object->Status(), 200);
+    const std::string received = body(object);
+    EXPECT_TRUE(received.starts_with("GET /echo HTTP/1.1\r\n")) << received;  // tunnelled, not proxied
+    EXPECT_NE(received.find("X-Probe: 1\r\n"), std::string::npos) << received;
+    EXPECT_EQ(received.find("Proxy-Authorization"), std::string::npos) << received;
+}
+
 // Each certificate fault is accepted exactly under its own flag.
 TEST_F(CurlObjectTest, CertificateFaultsAcceptedOnlyUnderTheirFlag) {
     struct Case {
