@@ -127,6 +127,8 @@ class QuizServer:
 
             def do_GET(self):
                 owner.requests += 1
+                print(f"request {owner.requests}: {self.command} {self.path} from {self.client_address}, "
+                      f"{self.headers.get('User-Agent')}", file=sys.stderr, flush=True)
                 owner.requested.set()
                 owner.release.wait(120)
                 found = self.path == path
