@@ -35,8 +35,9 @@ extern const std::size_t PROGRAM_ICON_SIZE;
 namespace {
 
 // The client area that Windows leaves of the 553 x 287 outer size of the
-// Win32 window (fixed frame, caption, sunken client edge): the area inside the
-// edge, where the controls stand.
+// Win32 window (fixed frame 3, caption 19, sunken client edge 2, as the
+// Windows program measures under Wine): the area inside the edge, where the
+// controls stand.
 constexpr int WIN32_CLIENT_WIDTH = 543;
 constexpr int WIN32_CLIENT_HEIGHT = 258;
 // The sunken client edge, drawn inside the GTK window around the controls.
