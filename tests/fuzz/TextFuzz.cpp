@@ -251,7 +251,9 @@ void checkArithmetic(FuzzedDataProvider& in) {
     if (x > -2147483649.0 && x < 2147483648.0) LUNTEVA_FUZZ_CHECK(t == static_cast<int>(std::trunc(x)));
     const int value = in.ConsumeIntegral<int>();
     const int bits = in.ConsumeIntegral<int>();
-    (void)shiftLeft(value, bits);
+    const int left = shiftLeft(value, bits);
+    if (bits >= 0 && bits <= 31)
+        LUNTEVA_FUZZ_CHECK(left == static_cast<int>(static_cast<std::uint32_t>(value) << bits));
     const int shifted = shiftRight(value, bits);
     if (bits >= 0 && bits <= 31) LUNTEVA_FUZZ_CHECK(shifted == (value >> bits));
     LUNTEVA_FUZZ_CHECK(bitAnd(value, bits) == (value & bits));
