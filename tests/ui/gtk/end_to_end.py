@@ -526,6 +526,7 @@ def run_down(args, desktop, folder, url):
         alerts = a11y.by_role(app, a11y.Atspi.Role.ALERT)
         check(alerts == [], "no message is shown")
         screenshot(desktop, os.path.join(args.out, "gtk-down.png"))
+        desktop.run("xdotool", "windowactivate", "--sync", window)  # Alt+F4 goes to the active window
         keys(desktop, "alt+F4")
         code = program.wait(30)
         check(code == 0, f"closing the window ends the program with exit code 0 (got {code})")
