@@ -281,6 +281,21 @@ def keys(desktop, *names):
     desktop.run("xdotool", "key", "--delay", "30", *names)
 
 
+def close_with_alt_f4(desktop, window, program):
+    """Closes the window as a user does, and gives the program's exit code.
+    Right after a window maps, openbox now and then drops the first key
+    press; the window is still there and active then, so the user presses
+    again (a program that ignored the close would ignore that too)."""
+    for attempt in range(3):
+        desktop.run("xdotool", "windowactivate", "--sync", window)  # Alt+F4 goes to the active window
+        keys(desktop, "alt+F4")
+        try:
+            return program.wait(10 if attempt < 2 else 30)
+        except subprocess.TimeoutExpired:
+            print(f"note: Alt+F4 press {attempt + 1} did not close the window", file=sys.stderr)
+    return program.wait(1)
+
+
 class Accessibility:
     """The program's widgets as the accessibility bus shows them."""
 
@@ -494,9 +509,7 @@ def run_answers(args, desktop, folder, url):
             check(window_named(desktop, "Lunteva") == window, "the main window stays")
 
         check(server.requests == 1, f"the page was fetched once (requests: {server.requests})")
-        desktop.run("xdotool", "windowactivate", "--sync", window)
-        keys(desktop, "alt+F4")
-        code = program.wait(30)
+        code = close_with_alt_f4(desktop, window, program)
         check(code == 0, f"closing the window ends the program with exit code 0 (got {code})")
         if args.keep_screenshot:
             shutil.copyfile(contact, args.keep_screenshot)
@@ -526,9 +539,7 @@ def run_down(args, desktop, folder, url):
         alerts = a11y.by_role(app, a11y.Atspi.Role.ALERT)
         check(alerts == [], "no message is shown")
         screenshot(desktop, os.path.join(args.out, "gtk-down.png"))
-        desktop.run("xdotool", "windowactivate", "--sync", window)  # Alt+F4 goes to the active window
-        keys(desktop, "alt+F4")
-        code = program.wait(30)
+        code = close_with_alt_f4(desktop, window, program)
         check(code == 0, f"closing the window ends the program with exit code 0 (got {code})")
     finally:
         if program.poll() is None:
