@@ -34,6 +34,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "text/CodePage.h"
 
@@ -304,40 +305,29 @@ constexpr BestFit BEST_FIT_936[] = {
     {0xFA2A, 0xEF88}, {0xFA2B, 0xEF95}, {0xFA2C, 0xF05E}, {0xFA2D, 0xFA51},
 };
 
-// The 936 code that stands for unit in Windows, or 0 if it becomes "?".
-unsigned substituteCode(char16_t unit) noexcept {
-    const auto* end = std::end(BEST_FIT_936);
-    const auto* it = std::lower_bound(std::begin(BEST_FIT_936), end, unit,
-                                      [](const BestFit& b, char16_t u) { return b.unit < u; });
-    return it != end && it->unit == unit ? it->code : 0;
-}
-
-// The private-use unit of a 936 code, or 0.
-char16_t privateUseUnit(unsigned code) noexcept {
-    for (const PrivateUseRun& r : PRIVATE_USE_936)
-        if (code >= r.firstCode && code < r.firstCode + r.count)
-            return static_cast<char16_t>(r.firstUnit + (code - r.firstCode));
-    return 0;
-}
-
-// The 936 code of a private-use unit, or 0.
-unsigned privateUseCode(char16_t unit) noexcept {
-    for (const PrivateUseRun& r : PRIVATE_USE_936)
-        if (unit >= r.firstUnit && unit < r.firstUnit + r.count) return r.firstCode + (unit - r.firstUnit);
-    return 0;
+// Converts the whole input to at most room bytes; the bytes written, or 0
+// when iconv refuses any of it.
+std::size_t convertOne(iconv_t cd, const char* input, std::size_t size, void* output, std::size_t room) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(input);
+    char* out = static_cast<char*>(output);
+    const std::size_t before = room;
+    if (iconv(cd, &in, &size, &out, &room) == static_cast<std::size_t>(-1) || size != 0) return 0;
+    return before - room;
 }
 
 // Code page 936 as lookup tables, made once from glibc's table through iconv
 // and completed with Windows' own mappings. Converting through them costs
 // the same for every character, good or bad.
-class Gbk936 {
+//
+// 936 to UTF-16: the unit of every code, built on first use (a program that
+// only writes 936 never pays for it).
+class Gbk936Decoder {
 public:
-    static const Gbk936& instance() {
-        static const Gbk936 tables;
+    static const Gbk936Decoder& instance() {
+        static const Gbk936Decoder tables;
         return tables;
     }
-    // The code of a unit (below 0x100: one byte, else two), or 0 for "?".
-    unsigned code(char16_t unit) const noexcept { return encode_[unit]; }
     // The unit of a one-byte character other than ASCII (0x80 or 0xFF), or 0.
     char16_t single(unsigned char byte) const noexcept { return byte == 0x80 ? euro_ : UNIT_FOR_BYTE_FF; }
     // The unit of a lead byte (0x81 to 0xFE) and a trail byte, or 0 for "?".
@@ -347,56 +337,111 @@ public:
     static bool isLead(unsigned char byte) noexcept { return byte >= 0x81 && byte <= 0xFE; }
 
 private:
-    Gbk936() {
+    Gbk936Decoder() {
         const Iconv toWide("WCHAR_T", "CP936");
-        const Iconv toGbk("CP936", "WCHAR_T");
-        // Every two-byte code, one at a time.
-        for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-            for (unsigned trail = 0x01; trail <= 0xFF; ++trail) {
-                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                wchar_t c = 0;
-                char16_t unit = privateUseUnit(lead * 256u + trail);
-                if (toWide.valid() && convertOne(toWide.get(), bytes, 2, &c, sizeof c) == sizeof c && c < 0x10000)
-                    unit = static_cast<char16_t>(c);
-                decode_[(lead - 0x81u) * 256u + trail] = unit;
+        // The codes of one lead byte in one run: iconv makes one unit of each
+        // pair it takes, and a pair it refuses stops the run and is skipped.
+        if (toWide.valid()) {
+            for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+                char pairs[255 * 2];
+                for (unsigned trail = 0x01; trail <= 0xFF; ++trail) {
+                    pairs[(trail - 1) * 2] = static_cast<char>(lead);
+                    pairs[(trail - 1) * 2 + 1] = static_cast<char>(trail);
+                }
+                char* in = pairs;
+                std::size_t inLeft = sizeof pairs;
+                while (inLeft >= 2) {
+                    const unsigned firstTrail = 0x100u - static_cast<unsigned>(inLeft / 2);
+                    wchar_t units[255];
+                    char* out = reinterpret_cast<char*>(units);
+                    std::size_t outLeft = sizeof units;
+                    iconv(toWide.get(), nullptr, nullptr, nullptr, nullptr);
+                    const bool refused = iconv(toWide.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+                    const std::size_t made = (sizeof units - outLeft) / sizeof(wchar_t);
+                    for (std::size_t k = 0; k < made; ++k) {
+                        if (units[k] < 0x10000)
+                            decode_[(lead - 0x81u) * 256u + firstTrail + k] = static_cast<char16_t>(units[k]);
+                    }
+                    if (!refused) break;
+                    in += 2;  // a refused pair keeps 0 for now
+                    inLeft -= 2;
+                }
+            }
+        }
+        // Windows' private-use mappings, where glibc has none.
+        for (const PrivateUseRun& r : PRIVATE_USE_936) {
+            for (unsigned k = 0; k < r.count; ++k) {
+                const unsigned code = r.firstCode + k, lead = code >> 8, trail = code & 0xFF;
+                if (!isLead(static_cast<unsigned char>(lead)) || trail == 0) continue;
+                char16_t& unit = decode_[(lead - 0x81u) * 256u + trail];
+                if (unit == 0) unit = static_cast<char16_t>(r.firstUnit + k);
             }
         }
         const char euroByte = '\x80';
         wchar_t c = 0;
         if (toWide.valid() && convertOne(toWide.get(), &euroByte, 1, &c, sizeof c) == sizeof c)
             euro_ = static_cast<char16_t>(c);
-        // Every unit but the terminator, one at a time.
-        for (unsigned u = 1; u <= 0xFFFF; ++u) {
-            const auto unit = static_cast<char16_t>(u);
-            const wchar_t wide = static_cast<wchar_t>(u);
-            unsigned char out[4] = {};
-            const std::size_t n =
-                toGbk.valid() ? convertOne(toGbk.get(), reinterpret_cast<const char*>(&wide), sizeof wide,
-                                           reinterpret_cast<char*>(out), sizeof out)
-                              : 0;
-            unsigned code = 0;
-            if (n == 1) code = out[0];
-            if (n == 2) code = out[0] * 256u + out[1];
-            if (code == 0) code = unit == UNIT_FOR_BYTE_FF ? 0xFF : privateUseCode(unit);
-            if (code == 0) code = substituteCode(unit);
-            encode_[u] = static_cast<unsigned short>(code);
-        }
     }
 
-    // Converts the whole input to at most room bytes; the bytes written, or
-    // 0 when iconv refuses any of it.
-    static std::size_t convertOne(iconv_t cd, const char* input, std::size_t size, void* output, std::size_t room) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char* in = const_cast<char*>(input);
-        char* out = static_cast<char*>(output);
-        const std::size_t before = room;
-        if (iconv(cd, &in, &size, &out, &room) == static_cast<std::size_t>(-1) || size != 0) return 0;
-        return before - room;
+    char16_t decode_[(0xFE - 0x81 + 1) * 256] = {};
+    char16_t euro_ = u'?';
+};
+
+// UTF-16 to 936: the code of every unit, built on first use.
+class Gbk936Encoder {
+public:
+    static const Gbk936Encoder& instance() {
+        static const Gbk936Encoder table;
+        return table;
+    }
+    // The code of a unit (below 0x100: one byte, else two), or 0 for "?".
+    unsigned code(char16_t unit) const noexcept { return encode_[unit]; }
+
+private:
+    // iconv converts runs of units in one call, and the codes are read back
+    // one by one: a byte of 0x81 or above begins a two-byte code, any other
+    // is a code of its own. A unit iconv refuses stops the run and is skipped.
+    Gbk936Encoder() {
+        const Iconv toGbk("CP936", "WCHAR_T");
+        if (toGbk.valid()) {
+            std::vector<wchar_t> units(0xFFFF);
+            for (unsigned u = 1; u <= 0xFFFF; ++u) units[u - 1] = static_cast<wchar_t>(u);
+            std::vector<unsigned char> codes(units.size() * 2);
+            char* in = reinterpret_cast<char*>(units.data());
+            std::size_t inLeft = units.size() * sizeof(wchar_t);
+            while (inLeft > 0) {
+                const std::size_t unitsBefore = inLeft / sizeof(wchar_t);
+                char* out = reinterpret_cast<char*>(codes.data());
+                std::size_t outLeft = codes.size();
+                const bool refused = iconv(toGbk.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+                const std::size_t converted = unitsBefore - inLeft / sizeof(wchar_t);
+                const std::size_t produced = codes.size() - outLeft;
+                const unsigned first = 0x10000u - static_cast<unsigned>(unitsBefore);
+                std::size_t at = 0;
+                for (std::size_t k = 0; k < converted && at < produced; ++k) {
+                    const unsigned char lead = codes[at];
+                    const bool two = lead >= 0x81 && at + 1 < produced;
+                    encode_[first + k] = static_cast<unsigned short>(two ? lead * 256u + codes[at + 1] : lead);
+                    at += two ? 2 : 1;
+                }
+                if (!refused) break;
+                in += sizeof(wchar_t);  // the refused unit keeps code 0
+                inLeft -= sizeof(wchar_t);
+                iconv(toGbk.get(), nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        // Where glibc has no code: the byte FF, then Windows' private-use
+        // mappings, then its best-fit substitutes.
+        const auto fill = [this](char16_t unit, unsigned code) {
+            if (encode_[unit] == 0) encode_[unit] = static_cast<unsigned short>(code);
+        };
+        fill(UNIT_FOR_BYTE_FF, 0xFF);
+        for (const PrivateUseRun& r : PRIVATE_USE_936)
+            for (unsigned k = 0; k < r.count; ++k) fill(static_cast<char16_t>(r.firstUnit + k), r.firstCode + k);
+        for (const BestFit& b : BEST_FIT_936) fill(b.unit, b.code);
     }
 
     unsigned short encode_[0x10000] = {};
-    char16_t decode_[(0xFE - 0x81 + 1) * 256] = {};
-    char16_t euro_ = u'?';
 };
 
 }  // namespace
@@ -408,6 +453,10 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
     if (codePage == CP_UTF8) {
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
+            if (s[i] < 0x80) {  // ASCII, the terminator included: most of any page
+                sink.put(static_cast<char16_t>(s[i++]));
+                continue;
+            }
             char32_t cp = 0;
             i += decodeUtf8(s + i, length - i, cp);
             putUtf16(sink, cp);
@@ -416,19 +465,19 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
     }
     const std::string name = iconvName(codePage);
     if (name == "CP936") {
-        const Gbk936& gbk = Gbk936::instance();
+        const Gbk936Decoder& gbk = Gbk936Decoder::instance();
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
             const unsigned char b = s[i];
             if (b < 0x80) {
                 sink.put(b);
                 ++i;
-            } else if (Gbk936::isLead(b) && s[i + 1] != 0) {  // a lead byte takes any byte but the terminator
+            } else if (Gbk936Decoder::isLead(b) && s[i + 1] != 0) {  // a lead byte takes any byte but the terminator
                 const char16_t unit = gbk.pair(b, s[i + 1]);
                 sink.put(unit != 0 ? unit : u'?');
                 i += 2;
             } else {
-                sink.put(Gbk936::isLead(b) ? u'?' : gbk.single(b));
+                sink.put(Gbk936Decoder::isLead(b) ? u'?' : gbk.single(b));
                 ++i;
             }
         }
@@ -472,9 +521,13 @@ int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destina
     // Unit by unit, as Windows converts to a code page other than UTF-8: the
     // halves of a surrogate pair are two units that the target lacks.
     if (name == "CP936") {
-        const Gbk936& gbk = Gbk936::instance();
+        const Gbk936Encoder& gbk = Gbk936Encoder::instance();
         for (std::size_t i = 0; i < length && !sink.full(); ++i) {
-            const unsigned code = source[i] == u'\0' ? 0 : gbk.code(source[i]);
+            if (source[i] < 0x80) {  // ASCII is itself in 936, the terminator included
+                sink.put(static_cast<char>(source[i]));
+                continue;
+            }
+            const unsigned code = gbk.code(source[i]);
             if (source[i] == u'\0') {
                 sink.put('\0');
             } else if (code == 0) {
