@@ -49,7 +49,7 @@ def main():
         return float(fields[0])
 
     with tempfile.TemporaryDirectory(prefix="lunteva-startup-") as folder:
-        ca, leaf, key = end_to_end.make_certificates(folder)
+        _, ca, leaf, key = end_to_end.make_certificates(folder)
         if subprocess.run([args.wine_run, args.add_root, win(ca)], check=False).returncode != 0:
             print("could not trust the test CA in the Wine prefix", file=sys.stderr)
             return 1

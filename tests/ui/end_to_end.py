@@ -31,36 +31,8 @@ import threading
 import time
 import urllib.parse
 
-
-
-
-def windows_path(unix_path):
-    """The path as the Wine prefix's Z: drive (the Unix root) names it."""
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
-
-
-def make_certificates(folder):
-    """A throwaway CA and a leaf for 127.0.0.1 signed by it: (ca_der, leaf_pem, key_pem)."""
-    def path(name):
-        return os.path.join(folder, name)
-
-    def openssl(*args):
-        subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    # Wine matches the host name only against DNS names of the certificate,
-    # so 127.0.0.1 is one of those besides the IP address entry.
-    with open(path("leaf.ext"), "w") as f:
-        f.write("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
-                "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1,DNS:127.0.0.1\nauthorityKeyIdentifier=keyid\n")
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out", path("ca.pem"),
-            "-days", "2", "-subj", "/CN=Lunteva window test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    openssl("x509", "-in", path("ca.pem"), "-outform", "der", "-out", path("ca.der"))
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("leaf.key"), "-out", path("leaf.csr"),
-            "-subj", "/CN=127.0.0.1")
-    openssl("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
-            "-CAcreateserial", "-out", path("leaf.pem"), "-days", "2", "-extfile", path("leaf.ext"))
-    return path("ca.der"), path("leaf.pem"), path("leaf.key")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from throwaway_ca import make_certificates, windows_path  # noqa: E402
 
 
 CELL_OPEN = '<td style="TEXT-ALIGN: center">'
@@ -181,7 +153,7 @@ def main():
                 f.write(expected_lines())
             requested, release = os.path.join(folder, "requested"), os.path.join(folder, "release")
             driver += [f"--requested={win(requested)}", f"--release={win(release)}"]
-            ca, leaf, key = make_certificates(folder)
+            _, ca, leaf, key = make_certificates(folder)
             page = quiz_page(datetime.date.today())
             with QuizServer(url.port, url.path, page, leaf, key, requested, release) as server:
                 if subprocess.run([args.wine_run, args.add_root, win(ca)], check=False).returncode != 0:

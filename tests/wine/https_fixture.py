@@ -19,6 +19,9 @@ import sys
 import tempfile
 import threading
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from throwaway_ca import make_certificates, windows_path  # noqa: E402
+
 # Answers, by path. The test program holds the same constants.
 BODY = b"lunteva\x00\xd6\xd0\xff\r\nend"
 
@@ -59,37 +62,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def run(cmd, **kw):
     return subprocess.run(cmd, check=False, **kw).returncode
-
-
-def make_certificates(folder):
-    """CA and leaf for 127.0.0.1/localhost; returns (ca_pem, ca_der, leaf_pem, key_pem)."""
-    def path(name):
-        return os.path.join(folder, name)
-
-    def openssl(*args):
-        subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    with open(path("leaf.ext"), "w") as f:
-        f.write("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
-                "extendedKeyUsage=serverAuth\n"
-                # Wine matches the host only against DNS names, so the
-                # address is there as one too.
-                "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\n"
-                "authorityKeyIdentifier=keyid\n")
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out", path("ca.pem"),
-            "-days", "2", "-subj", "/CN=Lunteva throwaway test CA", "-addext",
-            "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    openssl("x509", "-in", path("ca.pem"), "-outform", "der", "-out", path("ca.der"))
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("leaf.key"), "-out", path("leaf.csr"),
-            "-subj", "/CN=127.0.0.1")
-    openssl("x509", "-req", "-in", path("leaf.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
-            "-CAcreateserial", "-out", path("leaf.pem"), "-days", "2", "-extfile", path("leaf.ext"))
-    return path("ca.pem"), path("ca.der"), path("leaf.pem"), path("leaf.key")
-
-
-def windows_path(unix_path):
-    """The path as the prefix's Z: drive (the Unix root) names it."""
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 def main():
