@@ -31,7 +31,12 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -74,29 +79,69 @@ std::string iconvName(unsigned codePage) {
 template <class Unit>
 class Sink {
 public:
-    Sink(Unit* destination, int capacity) noexcept : dest_(destination), capacity_(capacity) {}
+    Sink(Unit* destination, int capacity) noexcept
+        : dest_(destination), capacity_(destination ? static_cast<std::size_t>(capacity) : 0) {}
     void put(Unit unit) noexcept {
-        if (dest_) {
-            if (overflow_ || count_ >= capacity_) {
-                overflow_ = true;
-                return;
-            }
-            dest_[count_] = unit;
-        }
-        ++count_;
+        if (Unit* at = room(1)) *at = unit;
     }
     void put(const Unit* units, std::size_t n) noexcept {
-        for (std::size_t i = 0; i < n; ++i) put(units[i]);
+        if (Unit* at = room(n)) std::copy(units, units + n, at);
+    }
+    // Counts n more units and returns where they go: null when only counting
+    // or once they do not fit.
+    Unit* room(std::size_t n) noexcept {
+        const std::size_t at = count_;
+        count_ += n;
+        if (!dest_ || overflow_) return nullptr;
+        if (count_ > capacity_) {
+            overflow_ = true;
+            return nullptr;
+        }
+        return dest_ + at;
     }
     bool full() const noexcept { return overflow_; }
-    int result() const noexcept { return overflow_ ? 0 : count_; }
+    int result() const noexcept {
+        return overflow_ || count_ > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count_);
+    }
 
 private:
     Unit* dest_;
-    int capacity_;
-    int count_ = 0;
+    std::size_t capacity_;
+    std::size_t count_ = 0;
     bool overflow_ = false;
 };
+
+// The length of the run of ASCII bytes (below 0x80) at s, at most n; eight
+// bytes at a time, since ASCII is most of any page.
+std::size_t asciiRun(const unsigned char* s, std::size_t n) noexcept {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, sizeof word);
+        if (word & 0x8080808080808080u) break;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
+// The same for UTF-16 units, four at a time.
+std::size_t asciiRun(const char16_t* s, std::size_t n) noexcept {
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, sizeof word);
+        if (word & 0xFF80FF80FF80FF80u) break;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
+// Widens or narrows a run of ASCII into the sink.
+template <class Unit, class From>
+void putAscii(Sink<Unit>& sink, const From* run, std::size_t n) noexcept {
+    if (Unit* at = sink.room(n))
+        for (std::size_t k = 0; k < n; ++k) at[k] = static_cast<Unit>(run[k]);
+}
 
 void putUtf16(Sink<char16_t>& out, char32_t cp) noexcept {
     if (cp < 0x10000) {
@@ -316,133 +361,171 @@ std::size_t convertOne(iconv_t cd, const char* input, std::size_t size, void* ou
     return before - room;
 }
 
-// Code page 936 as lookup tables, made once from glibc's table through iconv
-// and completed with Windows' own mappings. Converting through them costs
-// the same for every character, good or bad.
+// Code page 936 as lookup tables, made from glibc's table through iconv and
+// completed with Windows' own mappings. Converting through them costs the
+// same for every character, good or bad. Each table is made a row at a time
+// (the codes of one lead byte, or 256 units), when a text first needs that
+// row: a page in Chinese touches a fraction of them, and most of the cost of
+// a whole table lies in rows that only hold characters 936 lacks. A row is
+// made under the table's lock and published by its flag, so the tables serve
+// any number of threads. The tables are constant-initialised zeros, so the
+// memory of a row is only touched when the row is made.
 //
-// 936 to UTF-16: the unit of every code, built on first use (a program that
-// only writes 936 never pays for it).
+// 936 to UTF-16: the unit of every code.
 class Gbk936Decoder {
 public:
-    static const Gbk936Decoder& instance() {
-        static const Gbk936Decoder tables;
-        return tables;
+    constexpr Gbk936Decoder() noexcept = default;
+    // The unit of a one-byte character other than ASCII (0x80 or 0xFF).
+    char16_t single(unsigned char byte) noexcept {
+        if (byte != 0x80) return UNIT_FOR_BYTE_FF;
+        if (!euroReady_.load(std::memory_order_acquire)) makeEuro();
+        return euro_ != 0 ? euro_ : u'?';
     }
-    // The unit of a one-byte character other than ASCII (0x80 or 0xFF), or 0.
-    char16_t single(unsigned char byte) const noexcept { return byte == 0x80 ? euro_ : UNIT_FOR_BYTE_FF; }
     // The unit of a lead byte (0x81 to 0xFE) and a trail byte, or 0 for "?".
-    char16_t pair(unsigned char lead, unsigned char trail) const noexcept {
-        return decode_[(lead - 0x81u) * 256u + trail];
+    char16_t pair(unsigned char lead, unsigned char trail) noexcept {
+        const unsigned row = lead - 0x81u;
+        if (!ready_[row].load(std::memory_order_acquire)) makeRow(row);
+        return decode_[row * 256u + trail];
     }
     static bool isLead(unsigned char byte) noexcept { return byte >= 0x81 && byte <= 0xFE; }
 
 private:
-    Gbk936Decoder() {
-        const Iconv toWide("WCHAR_T", "CP936");
-        // The codes of one lead byte in one run: iconv makes one unit of each
+    static constexpr unsigned ROWS = 0xFE - 0x81 + 1;
+
+    // The converter, opened on first use; call with the lock held.
+    const Iconv& toWide() {
+        if (!toWide_) toWide_.emplace("WCHAR_T", "CP936");
+        return *toWide_;
+    }
+
+    void makeEuro() {
+        const std::lock_guard lock(mutex_);
+        if (euroReady_.load(std::memory_order_relaxed)) return;
+        const char euroByte = '\x80';
+        wchar_t c = 0;
+        if (toWide().valid() && convertOne(toWide().get(), &euroByte, 1, &c, sizeof c) == sizeof c)
+            euro_ = static_cast<char16_t>(c);
+        euroReady_.store(true, std::memory_order_release);
+    }
+
+    void makeRow(unsigned row) {
+        const std::lock_guard lock(mutex_);
+        if (ready_[row].load(std::memory_order_relaxed)) return;
+        const unsigned lead = 0x81 + row;
+        char16_t* units = decode_ + row * 256u;
+        // The codes of the lead byte in one run: iconv makes one unit of each
         // pair it takes, and a pair it refuses stops the run and is skipped.
-        if (toWide.valid()) {
-            for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-                char pairs[255 * 2];
-                for (unsigned trail = 0x01; trail <= 0xFF; ++trail) {
-                    pairs[(trail - 1) * 2] = static_cast<char>(lead);
-                    pairs[(trail - 1) * 2 + 1] = static_cast<char>(trail);
-                }
-                char* in = pairs;
-                std::size_t inLeft = sizeof pairs;
-                while (inLeft >= 2) {
-                    const unsigned firstTrail = 0x100u - static_cast<unsigned>(inLeft / 2);
-                    wchar_t units[255];
-                    char* out = reinterpret_cast<char*>(units);
-                    std::size_t outLeft = sizeof units;
-                    iconv(toWide.get(), nullptr, nullptr, nullptr, nullptr);
-                    const bool refused = iconv(toWide.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
-                    const std::size_t made = (sizeof units - outLeft) / sizeof(wchar_t);
-                    for (std::size_t k = 0; k < made; ++k) {
-                        if (units[k] < 0x10000)
-                            decode_[(lead - 0x81u) * 256u + firstTrail + k] = static_cast<char16_t>(units[k]);
-                    }
-                    if (!refused) break;
-                    in += 2;  // a refused pair keeps 0 for now
-                    inLeft -= 2;
-                }
+        if (const Iconv& converter = toWide(); converter.valid()) {
+            char pairs[255 * 2];
+            for (unsigned trail = 0x01; trail <= 0xFF; ++trail) {
+                pairs[(trail - 1) * 2] = static_cast<char>(lead);
+                pairs[(trail - 1) * 2 + 1] = static_cast<char>(trail);
+            }
+            char* in = pairs;
+            std::size_t inLeft = sizeof pairs;
+            while (inLeft >= 2) {
+                const unsigned firstTrail = 0x100u - static_cast<unsigned>(inLeft / 2);
+                wchar_t made[255];
+                char* out = reinterpret_cast<char*>(made);
+                std::size_t outLeft = sizeof made;
+                iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+                const bool refused = iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+                const std::size_t count = (sizeof made - outLeft) / sizeof(wchar_t);
+                for (std::size_t k = 0; k < count; ++k)
+                    if (made[k] < 0x10000) units[firstTrail + k] = static_cast<char16_t>(made[k]);
+                if (!refused) break;
+                in += 2;  // a refused pair keeps 0 for now
+                inLeft -= 2;
             }
         }
         // Windows' private-use mappings, where glibc has none.
         for (const PrivateUseRun& r : PRIVATE_USE_936) {
+            if ((r.firstCode >> 8) != lead) continue;
             for (unsigned k = 0; k < r.count; ++k) {
-                const unsigned code = r.firstCode + k, lead = code >> 8, trail = code & 0xFF;
-                if (!isLead(static_cast<unsigned char>(lead)) || trail == 0) continue;
-                char16_t& unit = decode_[(lead - 0x81u) * 256u + trail];
-                if (unit == 0) unit = static_cast<char16_t>(r.firstUnit + k);
+                const unsigned trail = (r.firstCode + k) & 0xFF;
+                if (units[trail] == 0) units[trail] = static_cast<char16_t>(r.firstUnit + k);
             }
         }
-        const char euroByte = '\x80';
-        wchar_t c = 0;
-        if (toWide.valid() && convertOne(toWide.get(), &euroByte, 1, &c, sizeof c) == sizeof c)
-            euro_ = static_cast<char16_t>(c);
+        ready_[row].store(true, std::memory_order_release);
     }
 
-    char16_t decode_[(0xFE - 0x81 + 1) * 256] = {};
-    char16_t euro_ = u'?';
+    std::mutex mutex_;
+    std::optional<Iconv> toWide_;
+    std::atomic<bool> euroReady_{false};
+    std::atomic<bool> ready_[ROWS] = {};
+    char16_t decode_[ROWS * 256] = {};
+    char16_t euro_ = 0;  // zero until made, so that the tables start as zeros
 };
 
-// UTF-16 to 936: the code of every unit, built on first use.
+// UTF-16 to 936: the code of every unit.
 class Gbk936Encoder {
 public:
-    static const Gbk936Encoder& instance() {
-        static const Gbk936Encoder table;
-        return table;
-    }
+    constexpr Gbk936Encoder() noexcept = default;
     // The code of a unit (below 0x100: one byte, else two), or 0 for "?".
-    unsigned code(char16_t unit) const noexcept { return encode_[unit]; }
+    unsigned code(char16_t unit) noexcept {
+        const unsigned row = unit >> 8;
+        if (!ready_[row].load(std::memory_order_acquire)) makeRow(row);
+        return encode_[unit];
+    }
 
 private:
-    // iconv converts runs of units in one call, and the codes are read back
+    // iconv converts the row's units in one call, and the codes are read back
     // one by one: a byte of 0x81 or above begins a two-byte code, any other
     // is a code of its own. A unit iconv refuses stops the run and is skipped.
-    Gbk936Encoder() {
-        const Iconv toGbk("CP936", "WCHAR_T");
-        if (toGbk.valid()) {
-            std::vector<wchar_t> units(0xFFFF);
-            for (unsigned u = 1; u <= 0xFFFF; ++u) units[u - 1] = static_cast<wchar_t>(u);
-            std::vector<unsigned char> codes(units.size() * 2);
-            char* in = reinterpret_cast<char*>(units.data());
-            std::size_t inLeft = units.size() * sizeof(wchar_t);
+    void makeRow(unsigned row) {
+        const std::lock_guard lock(mutex_);
+        if (ready_[row].load(std::memory_order_relaxed)) return;
+        const unsigned first = row == 0 ? 1 : row * 256;  // unit 0 is the terminator
+        const unsigned end = row * 256 + 256;
+        if (!toGbk_) toGbk_.emplace("CP936", "WCHAR_T");
+        if (toGbk_->valid()) {
+            wchar_t units[256];
+            for (unsigned u = first; u < end; ++u) units[u - first] = static_cast<wchar_t>(u);
+            unsigned char codes[256 * 2];
+            char* in = reinterpret_cast<char*>(units);
+            std::size_t inLeft = (end - first) * sizeof(wchar_t);
+            iconv(toGbk_->get(), nullptr, nullptr, nullptr, nullptr);
             while (inLeft > 0) {
                 const std::size_t unitsBefore = inLeft / sizeof(wchar_t);
-                char* out = reinterpret_cast<char*>(codes.data());
-                std::size_t outLeft = codes.size();
-                const bool refused = iconv(toGbk.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+                char* out = reinterpret_cast<char*>(codes);
+                std::size_t outLeft = sizeof codes;
+                const bool refused = iconv(toGbk_->get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
                 const std::size_t converted = unitsBefore - inLeft / sizeof(wchar_t);
-                const std::size_t produced = codes.size() - outLeft;
-                const unsigned first = 0x10000u - static_cast<unsigned>(unitsBefore);
+                const std::size_t produced = sizeof codes - outLeft;
+                const unsigned at0 = end - static_cast<unsigned>(unitsBefore);
                 std::size_t at = 0;
                 for (std::size_t k = 0; k < converted && at < produced; ++k) {
                     const unsigned char lead = codes[at];
                     const bool two = lead >= 0x81 && at + 1 < produced;
-                    encode_[first + k] = static_cast<unsigned short>(two ? lead * 256u + codes[at + 1] : lead);
+                    encode_[at0 + k] = static_cast<unsigned short>(two ? lead * 256u + codes[at + 1] : lead);
                     at += two ? 2 : 1;
                 }
                 if (!refused) break;
                 in += sizeof(wchar_t);  // the refused unit keeps code 0
                 inLeft -= sizeof(wchar_t);
-                iconv(toGbk.get(), nullptr, nullptr, nullptr, nullptr);
+                iconv(toGbk_->get(), nullptr, nullptr, nullptr, nullptr);
             }
         }
         // Where glibc has no code: the byte FF, then Windows' private-use
         // mappings, then its best-fit substitutes.
-        const auto fill = [this](char16_t unit, unsigned code) {
-            if (encode_[unit] == 0) encode_[unit] = static_cast<unsigned short>(code);
+        const auto fill = [this, row](unsigned unit, unsigned code) {
+            if ((unit >> 8) == row && encode_[unit] == 0) encode_[unit] = static_cast<unsigned short>(code);
         };
         fill(UNIT_FOR_BYTE_FF, 0xFF);
         for (const PrivateUseRun& r : PRIVATE_USE_936)
-            for (unsigned k = 0; k < r.count; ++k) fill(static_cast<char16_t>(r.firstUnit + k), r.firstCode + k);
+            for (unsigned k = 0; k < r.count; ++k) fill(r.firstUnit + k, r.firstCode + k);
         for (const BestFit& b : BEST_FIT_936) fill(b.unit, b.code);
+        ready_[row].store(true, std::memory_order_release);
     }
 
+    std::mutex mutex_;
+    std::optional<Iconv> toGbk_;  // opened on first use
+    std::atomic<bool> ready_[256] = {};
     unsigned short encode_[0x10000] = {};
 };
+
+constinit Gbk936Decoder gbk936Decoder;
+constinit Gbk936Encoder gbk936Encoder;
 
 }  // namespace
 
@@ -453,8 +536,19 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
     if (codePage == CP_UTF8) {
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
-            if (s[i] < 0x80) {  // ASCII, the terminator included: most of any page
-                sink.put(static_cast<char16_t>(s[i++]));
+            if (const std::size_t run = asciiRun(s + i, length - i)) {  // the terminator included
+                putAscii(sink, s + i, run);
+                i += run;
+                continue;
+            }
+            // A well-formed three-byte sequence (most Chinese text) with a
+            // lead byte that allows any continuation bytes; the terminator
+            // is no continuation byte, so nothing is read past it.
+            const unsigned char lead = s[i];
+            if (((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) && (s[i + 1] & 0xC0) == 0x80 &&
+                (s[i + 2] & 0xC0) == 0x80) {
+                sink.put(static_cast<char16_t>((lead & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F)));
+                i += 3;
                 continue;
             }
             char32_t cp = 0;
@@ -465,13 +559,13 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
     }
     const std::string name = iconvName(codePage);
     if (name == "CP936") {
-        const Gbk936Decoder& gbk = Gbk936Decoder::instance();
+        Gbk936Decoder& gbk = gbk936Decoder;
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
             const unsigned char b = s[i];
-            if (b < 0x80) {
-                sink.put(b);
-                ++i;
+            if (const std::size_t run = asciiRun(s + i, length - i)) {
+                putAscii(sink, s + i, run);
+                i += run;
             } else if (Gbk936Decoder::isLead(b) && s[i + 1] != 0) {  // a lead byte takes any byte but the terminator
                 const char16_t unit = gbk.pair(b, s[i + 1]);
                 sink.put(unit != 0 ? unit : u'?');
@@ -508,6 +602,11 @@ int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destina
     ++length;  // with the terminator
     if (codePage == CP_UTF8) {
         for (std::size_t i = 0; i < length && !sink.full(); ++i) {
+            if (const std::size_t run = asciiRun(source + i, length - i)) {
+                putAscii(sink, source + i, run);
+                i += run - 1;
+                continue;
+            }
             const char16_t u = source[i];
             if (u >= 0xD800 && u < 0xDC00 && i + 1 < length && source[i + 1] >= 0xDC00 && source[i + 1] < 0xE000) {
                 putUtf8(sink, 0x10000 + ((u - 0xD800) << 10) + (source[++i] - 0xDC00));
@@ -521,22 +620,22 @@ int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destina
     // Unit by unit, as Windows converts to a code page other than UTF-8: the
     // halves of a surrogate pair are two units that the target lacks.
     if (name == "CP936") {
-        const Gbk936Encoder& gbk = Gbk936Encoder::instance();
+        Gbk936Encoder& gbk = gbk936Encoder;
         for (std::size_t i = 0; i < length && !sink.full(); ++i) {
-            if (source[i] < 0x80) {  // ASCII is itself in 936, the terminator included
-                sink.put(static_cast<char>(source[i]));
+            // ASCII is itself in 936, the terminator included.
+            if (const std::size_t run = asciiRun(source + i, length - i)) {
+                putAscii(sink, source + i, run);
+                i += run - 1;
                 continue;
             }
             const unsigned code = gbk.code(source[i]);
-            if (source[i] == u'\0') {
-                sink.put('\0');
-            } else if (code == 0) {
-                sink.put('?');
-            } else if (code < 0x100) {
-                sink.put(static_cast<char>(code));
+            if (code >= 0x100) {
+                if (char* at = sink.room(2)) {
+                    at[0] = static_cast<char>(code >> 8);
+                    at[1] = static_cast<char>(code & 0xFF);
+                }
             } else {
-                sink.put(static_cast<char>(code >> 8));
-                sink.put(static_cast<char>(code & 0xFF));
+                sink.put(code != 0 ? static_cast<char>(code) : '?');
             }
         }
         return sink.result();
