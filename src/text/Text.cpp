@@ -58,7 +58,25 @@ std::size_t scanFor(std::string_view text, std::string_view sub, std::size_t fro
 
 TextValue::TextValue(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\0'))) {}
 
-ByteString::ByteString(std::initializer_list<unsigned char> bytes) : bytes_(bytes.begin(), bytes.end()) {}
+TextValue::TextValue(std::string&& bytes) noexcept : bytes_(std::move(bytes)) {
+    const std::size_t zero = bytes_.find('\0');
+    if (zero != std::string::npos) bytes_.resize(zero);
+}
+
+ByteString::ByteString(std::string_view bytes) : ByteString(std::string(bytes)) {}
+
+ByteString::ByteString(std::string&& bytes) {
+    if (!bytes.empty()) bytes_ = std::make_shared<std::string>(std::move(bytes));
+}
+
+ByteString::ByteString(std::initializer_list<unsigned char> bytes) : ByteString(std::string(bytes.begin(), bytes.end())) {}
+
+std::string ByteString::release() && {
+    if (!bytes_) return {};
+    std::string bytes = bytes_.use_count() == 1 ? std::move(*bytes_) : *bytes_;
+    bytes_.reset();
+    return bytes;
+}
 
 const TextValue& TextArray::member(int i) const noexcept {
     static const TextValue none;
@@ -208,6 +226,8 @@ TextValue blankText(int count) { return count <= 0 ? TextValue() : TextValue(std
 ByteString toBytes(const TextValue& text) { return ByteString(text.view()); }
 
 TextValue toText(const ByteString& bytes) { return TextValue(bytes.view()); }
+
+TextValue toText(ByteString&& bytes) { return TextValue(std::move(bytes).release()); }
 
 TextValue toText(int number) { return TextValue(std::to_string(number)); }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ public:
     TextValue() = default;
     // The bytes before the first zero byte, or all of them if there is none.
     explicit TextValue(std::string_view bytes);
+    // The same, taking over the string's storage instead of copying it.
+    explicit TextValue(std::string&& bytes) noexcept;
     // For ASCII literals in code. Chinese literals come from gbkLiteral
     // (text/Literals.h), never from the compiler's execution character set.
     TextValue(const char* ascii) : TextValue(std::string_view(ascii ? ascii : "")) {}
@@ -37,6 +40,12 @@ public:
     bool empty() const noexcept { return bytes_.empty(); }
     // The unsigned value of the byte at 0-based index i (caller keeps i in range).
     unsigned char byteAt(int i) const noexcept { return static_cast<unsigned char>(bytes_[i]); }
+    // Hands the bytes over and leaves this text empty.
+    std::string release() && noexcept {
+        std::string bytes = std::move(bytes_);
+        bytes_.clear();
+        return bytes;
+    }
 
     friend bool operator==(const TextValue&, const TextValue&) = default;
 
@@ -45,23 +54,28 @@ private:
 };
 
 // A counted sequence of bytes; zero bytes allowed. Empty and absent are the same.
+// Copies share one buffer that nobody changes, so a downloaded body passes
+// from owner to owner without its bytes being copied.
 class ByteString {
 public:
     ByteString() = default;
-    explicit ByteString(std::string_view bytes) : bytes_(bytes) {}
-    explicit ByteString(std::string&& bytes) noexcept : bytes_(std::move(bytes)) {}
+    explicit ByteString(std::string_view bytes);
+    explicit ByteString(std::string&& bytes);
     ByteString(std::initializer_list<unsigned char> bytes);
 
-    std::string_view view() const noexcept { return bytes_; }
-    const char* data() const noexcept { return bytes_.data(); }
-    char* data() noexcept { return bytes_.data(); }
-    int length() const noexcept { return static_cast<int>(bytes_.size()); }
-    bool empty() const noexcept { return bytes_.empty(); }
+    // Hands the bytes over and leaves this byte string empty: its own buffer
+    // when no copy shares it, a copy of the bytes otherwise.
+    std::string release() &&;
 
-    friend bool operator==(const ByteString&, const ByteString&) = default;
+    std::string_view view() const noexcept { return bytes_ ? std::string_view(*bytes_) : std::string_view("", 0); }
+    const char* data() const noexcept { return view().data(); }
+    int length() const noexcept { return static_cast<int>(view().size()); }
+    bool empty() const noexcept { return view().empty(); }
+
+    friend bool operator==(const ByteString& a, const ByteString& b) noexcept { return a.view() == b.view(); }
 
 private:
-    std::string bytes_;
+    std::shared_ptr<std::string> bytes_;  // null when empty
 };
 
 // An array of texts, members numbered from 1 to size().
@@ -147,6 +161,8 @@ TextValue blankText(int count);
 ByteString toBytes(const TextValue& text);
 // The bytes before the first zero byte (all of them if there is none).
 TextValue toText(const ByteString& bytes);
+// The same, reusing the byte string's storage.
+TextValue toText(ByteString&& bytes);
 // Decimal form as "%d" writes it: '-12', '0'.
 TextValue toText(int number);
 // The low 8 bits, 0 to 255.
