@@ -13,6 +13,8 @@ namespace lunteva {
 // "?", and so does a character that 936 lacks (unless the platform has a
 // best-fit substitute for it); the empty text gives the empty text.
 TextValue utf8ToGbk(const TextValue& text);
+// The same, converting within the text's own storage.
+TextValue utf8ToGbk(TextValue&& text);
 
 // The text as UTF-16 units, two bytes each, low byte first, followed by one
 // zero unit. The code page defaults to CP_UTF8; the empty text gives the

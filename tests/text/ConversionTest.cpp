@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ TEST(Utf8ToGbk, ConvertsRealUtf8) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(utf8ToGbk(c.utf8), c.expected);
+        EXPECT_EQ(utf8ToGbk(TextValue(c.utf8)), c.expected);  // within its own storage
     }
 }
 
@@ -68,6 +70,38 @@ TEST(Utf8ToGbk, LongPageComesThroughWhole) {
         gbk += "a\xD4\xC2?";
     }
     EXPECT_EQ(utf8ToGbk(TextValue(utf8)), TextValue(gbk));
+}
+
+// utf8ToGbk works through the text a piece at a time (and, given a text it
+// may take over, within that text's storage); either way the result must be
+// the whole text's conversion. Long random texts cross the piece boundaries
+// at every kind of character, including runs with no place to cut.
+TEST(Utf8ToGbk, PiecesConvertAsTheWholeText) {
+    const std::vector<std::string> fragments = {
+        "<td>", " ", "a", "\r\n",                  // ASCII
+        "\xE6\x9C\x88", "\xE7\xAD\x94", "\xEF\xBC\x9A",  // 月 答 ：
+        "\xC3\xA9", "\xC2\xB2",                   // é, and ² with its best-fit "2"
+        "\xF0\x9F\x98\x80",                       // outside the BMP
+        "\x80", "\xC3", "\xE6\x9C", "\xED\xA0\x80", "\xF4\x90",  // bad sequences
+    };
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 12; ++round) {
+        std::string utf8;
+        const std::size_t size = 1000 + random() % 90000;
+        while (utf8.size() < size) {
+            if (random() % 50 == 0) {  // a long run without two ASCII bytes in a row
+                for (int k = 0; k < 8000; ++k) utf8 += random() % 4 == 0 ? "a\xE6\x9C\x88" : "\xE6\x9C\x88";
+            }
+            utf8 += fragments[random() % fragments.size()];
+        }
+        utf8 += "!!";  // ends between two ASCII bytes on every platform
+        SCOPED_TRACE(::testing::Message() << "round " << round << ", " << utf8.size() << " bytes");
+        const TextValue text(utf8);
+        const TextValue whole = utf16ToMultiByte(multiByteToUtf16(text), CP_GBK);
+        ASSERT_GT(textLength(whole), 0);
+        EXPECT_EQ(utf8ToGbk(text), whole);
+        EXPECT_EQ(utf8ToGbk(TextValue(utf8)), whole);
+    }
 }
 
 TEST(MultiByteToUtf16, UnitsLowByteFirstAndAZeroUnit) {
