@@ -212,6 +212,13 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept {
     const size_t bytes = size * count;
     if (static_cast<long long>(exchange.body.size() + bytes) > MAX_BODY_BYTES) return 0;  // fails the transfer
     try {
+        // Room for the announced length at once: growing step by step would
+        // copy the body into ever new memory.
+        curl_off_t announced = -1;
+        if (exchange.body.empty() && exchange.handle != nullptr &&
+            curl_easy_getinfo(exchange.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+            announced > 0 && announced <= MAX_BODY_BYTES)
+            exchange.body.reserve(static_cast<std::size_t>(announced));
         exchange.body.append(data, bytes);
     } catch (...) {  // no exception may cross libcurl's C frames
         return 0;
@@ -345,7 +352,7 @@ public:
         }
     }
 
-    ByteString ResponseBody() override { return ByteString(std::string_view(body_)); }
+    ByteString ResponseBody() override { return body_; }  // shares the bytes
 
     TextValue GetAllResponseHeaders() override { return TextValue(headerText_); }
 
@@ -355,7 +362,7 @@ public:
 
 private:
     void clearResponse() {
-        body_.clear();
+        body_ = ByteString();
         headerText_.clear();
         statusText_.clear();
         status_ = 0;
@@ -406,7 +413,7 @@ private:
         status_ = static_cast<double>(code);
         statusText_ = reasonPhrase(state.statusLine);
         for (const auto& line : state.headerLines) headerText_.append(line).append("\r\n");
-        body_ = std::move(state.body);
+        body_ = ByteString(std::move(state.body));
     }
 
     bool configure(CURL* h, Exchange& state, const std::string& requestBody, HeaderList& headerList,
@@ -504,7 +511,7 @@ private:
     std::optional<std::pair<std::string, std::string>> serverUser_;
     std::optional<std::pair<std::string, std::string>> proxyUser_;
 
-    std::string body_;
+    ByteString body_;
     std::string headerText_;
     std::string statusText_;
     double status_ = 0;
