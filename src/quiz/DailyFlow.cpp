@@ -1,6 +1,7 @@
 #include "quiz/DailyFlow.h"
 
 #include <string_view>
+#include <utility>
 
 #include "BuildConfig.h"
 #include "text/Conversion.h"
@@ -12,14 +13,14 @@ void loadDailyAnswers(const AppendOutput& appendOutput) {
     WebRequestOptions request;
     request.url = TextValue(QUIZ_PAGE_URL);
     request.method = 0;
-    const ByteString body = webRequest(request);
-    const TextValue pageText = utf8ToGbk(toText(body));
+    ByteString body = webRequest(request);
+    const TextValue pageText = utf8ToGbk(toText(std::move(body)));
     listDailyAnswers(pageText, appendOutput);
 }
 
-int listPageAnswers(const ByteString& pageBytes, const DateTime& day, const AppendOutput& appendOutput) {
+int listPageAnswers(ByteString pageBytes, const DateTime& day, const AppendOutput& appendOutput) {
     int handedOut = 0;
-    const TextValue pageText = utf8ToGbk(toText(pageBytes));
+    const TextValue pageText = utf8ToGbk(toText(std::move(pageBytes)));
     listDailyAnswers(
         pageText,
         [&](const TextValue& text) {
@@ -34,10 +35,10 @@ DailyFlowResult loadDailyAnswers(const TextValue& url, const DateTime& day, cons
     WebRequestOptions request;
     request.url = url;
     request.method = 0;
-    const ByteString body = webRequest(request);
+    ByteString body = webRequest(request);
     DailyFlowResult result;
     result.status = request.status;
-    result.textsHandedOut = listPageAnswers(body, day, appendOutput);
+    result.textsHandedOut = listPageAnswers(std::move(body), day, appendOutput);
     return result;
 }
 

@@ -26,7 +26,8 @@ DailyFlowResult loadDailyAnswers(const TextValue& url, const DateTime& day, cons
 
 // Lists day's questions of a page as served (UTF-8 bytes): the bytes up to
 // the first zero byte, converted to 936, then listDailyAnswers. Returns the
-// number of texts handed to appendOutput (two per question).
-int listPageAnswers(const ByteString& pageBytes, const DateTime& day, const AppendOutput& appendOutput);
+// number of texts handed to appendOutput (two per question). The bytes are
+// taken by value, so that a caller done with them can move them in.
+int listPageAnswers(ByteString pageBytes, const DateTime& day, const AppendOutput& appendOutput);
 
 }  // namespace lunteva

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "BuildConfig.h"
 #include "quiz/DailyFlow.h"
@@ -179,12 +180,12 @@ int run(int argc, char** argv) {
     const AppendOutput append = [&lines](const TextValue& text) { lines.append(text.view()); };
     int handedOut = 0;
     if (arguments.file) {
-        const FileContent page = readPage(*arguments.file);
+        FileContent page = readPage(*arguments.file);
         if (!page.error.empty()) {
             printError(page.error);
             return EXIT_NO_PAGE;
         }
-        handedOut = listPageAnswers(ByteString(page.bytes), day, append);
+        handedOut = listPageAnswers(ByteString(std::move(page.bytes)), day, append);
     } else {
         const TextValue url(arguments.url ? std::string_view(*arguments.url) : QUIZ_PAGE_URL);
         const DailyFlowResult result = loadDailyAnswers(url, day, append);
