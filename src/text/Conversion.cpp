@@ -29,73 +29,50 @@ std::size_t pieceEnd(std::string_view text, std::size_t from) noexcept {
     return std::min(end, text.size());
 }
 
-// utf16ToMultiByte(multiByteToUtf16(text), CP_GBK), a piece at a time
-// through small buffers that every piece reuses. Hands the 936 bytes of each
-// piece to take(bytes, readUpTo), where readUpTo is how much of the text has
-// been read so far; take returns false to stop. False when a conversion
-// fails, which makes the whole result the empty text.
-//
-// Each piece gives at most as many 936 bytes as it has UTF-8 bytes: ASCII
-// stays one byte, any other character took two bytes or more and becomes
-// one or two, and a bad sequence becomes the one byte "?".
-template <class Take>
-bool convertPieces(std::string_view text, Take take) {
-    std::string piece;
-    std::u16string units;
-    std::string converted;
-    for (std::size_t from = 0; from < text.size();) {
-        const std::size_t end = pieceEnd(text, from);
-        piece.assign(text.substr(from, end - from));
-        from = end;
-        // Buffers big enough without asking for the lengths first: each
-        // UTF-8 byte makes at most one UTF-16 unit, and each unit at most two
-        // bytes of 936, terminators included.
-        if (piece.size() >= static_cast<std::size_t>(INT_MAX / 2)) return false;
-        units.resize(piece.size() + 1);
-        const int unitCount = multiByteToWideChar(CP_UTF8, piece.c_str(), units.data(), static_cast<int>(units.size()));
-        if (unitCount <= 0) return false;
-        converted.resize(static_cast<std::size_t>(unitCount) * 2);
-        const int written = wideCharToMultiByte(CP_GBK, units.data(), converted.data(), unitCount * 2);
-        if (written <= 0) return false;
-        // Up to the terminator the conversion wrote; a zero byte before it
-        // would end the whole text there.
-        const std::string_view bytes(converted.data(), static_cast<std::size_t>(written));
-        const std::size_t kept = bytes.find('\0');
-        if (kept == std::string_view::npos) return false;
-        if (!take(bytes.substr(0, kept), end)) return true;
-        if (kept + 1 < bytes.size()) return true;
-    }
-    return true;
-}
-
 }  // namespace
 
-TextValue utf8ToGbk(const TextValue& text) {
-    std::string out;
-    out.reserve(text.view().size());
-    const bool converted = convertPieces(text.view(), [&out](std::string_view bytes, std::size_t) {
-        out.append(bytes);
-        return true;
-    });
-    return converted ? TextValue(std::move(out)) : TextValue();
-}
+TextValue utf8ToGbk(const TextValue& text) { return utf8ToGbk(TextValue(text)); }
 
-// The 936 bytes go over the UTF-8 bytes already read, which they never
-// outgrow, so a page of any size needs no second buffer.
+// utf16ToMultiByte(multiByteToUtf16(text), CP_GBK), a piece at a time, with
+// the 936 bytes written over the UTF-8 bytes already read: a page of any size
+// needs no second buffer, only the UTF-16 units of one piece.
+//
+// A piece is terminated in place for the conversion (the byte after it is
+// kept aside meanwhile). Its 936 bytes never outnumber its UTF-8 bytes:
+// ASCII stays one byte, any other character took two bytes or more and
+// becomes one or two, and a bad sequence becomes the one byte "?". So they
+// and their terminator fit between the end of the 936 bytes so far and the
+// end of the piece, and the room given to the conversion says so: should a
+// platform ever write more, the conversion fails rather than overwrite
+// unread bytes, and the result is the empty text.
 TextValue utf8ToGbk(TextValue&& text) {
-    std::string storage = std::move(text).release();
-    std::size_t at = 0;
-    bool fits = true;
-    const bool converted = convertPieces(storage, [&](std::string_view bytes, std::size_t readUpTo) {
-        fits = at + bytes.size() <= readUpTo;
-        if (!fits) return false;
-        std::memcpy(storage.data() + at, bytes.data(), bytes.size());
-        at += bytes.size();
-        return true;
-    });
-    if (!converted || !fits) return {};
-    storage.resize(at);
-    return TextValue(std::move(storage));
+    std::string bytes = std::move(text).release();
+    std::u16string units;
+    std::size_t at = 0;  // end of the 936 bytes so far
+    for (std::size_t from = 0; from < bytes.size();) {
+        const std::size_t end = pieceEnd(bytes, from);
+        if (end - from >= static_cast<std::size_t>(INT_MAX / 2)) return {};
+        // At most one UTF-16 unit per UTF-8 byte, terminator included.
+        units.resize(end - from + 1);
+        const char next = bytes[end];
+        bytes[end] = '\0';
+        const int unitCount =
+            multiByteToWideChar(CP_UTF8, bytes.data() + from, units.data(), static_cast<int>(units.size()));
+        const int written = unitCount <= 0 ? 0
+                                           : wideCharToMultiByte(CP_GBK, units.data(), bytes.data() + at,
+                                                                 static_cast<int>(end - at + 1));
+        bytes[end] = next;
+        if (written <= 0) return {};
+        // Up to the terminator the conversion wrote; a zero byte before it
+        // ends the whole text there.
+        const std::size_t kept = std::string_view(bytes.data() + at, static_cast<std::size_t>(written)).find('\0');
+        if (kept == std::string_view::npos) return {};
+        at += kept;
+        if (kept + 1 < static_cast<std::size_t>(written)) break;
+        from = end;
+    }
+    bytes.resize(at);
+    return TextValue(std::move(bytes));
 }
 
 ByteString multiByteToUtf16(const TextValue& text, std::optional<unsigned> codePage) {
