@@ -39,6 +39,7 @@
 #include <optional>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "text/CodePage.h"
@@ -74,35 +75,53 @@ std::string iconvName(unsigned codePage) {
     }
 }
 
-// Collects output units up to a capacity; a null destination only counts.
-// Once full it takes nothing more, and the result is 0.
+// Where the output of a conversion goes. Both kinds count what they take;
+// room(n) takes n more units and returns where to put them (null when there
+// is nowhere to put them), and result() is the count, or 0 once the output
+// did not fit. The conversions are written once for both kinds, and each kind
+// keeps its own loop free of the other's checks.
+//
+// The length query: counts, and never runs out of room.
 template <class Unit>
-class Sink {
+class Counter {
 public:
-    Sink(Unit* destination, int capacity) noexcept
-        : dest_(destination), capacity_(destination ? static_cast<std::size_t>(capacity) : 0) {}
+    Unit* room(std::size_t n) noexcept {
+        count_ += n;
+        return nullptr;
+    }
+    void put(Unit) noexcept { ++count_; }
+    void put(const Unit*, std::size_t n) noexcept { count_ += n; }
+    static constexpr bool full() noexcept { return false; }
+    int result() const noexcept { return count_ > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count_); }
+
+private:
+    std::size_t count_ = 0;
+};
+
+// The conversion into a destination of a given capacity; once the output
+// does not fit it takes nothing more.
+template <class Unit>
+class Writer {
+public:
+    Writer(Unit* destination, int capacity) noexcept
+        : dest_(destination), capacity_(static_cast<std::size_t>(capacity)) {}
+    Unit* room(std::size_t n) noexcept {
+        if (overflow_ || capacity_ - count_ < n) {
+            overflow_ = true;
+            return nullptr;
+        }
+        Unit* at = dest_ + count_;
+        count_ += n;
+        return at;
+    }
     void put(Unit unit) noexcept {
         if (Unit* at = room(1)) *at = unit;
     }
     void put(const Unit* units, std::size_t n) noexcept {
         if (Unit* at = room(n)) std::copy(units, units + n, at);
     }
-    // Counts n more units and returns where they go: null when only counting
-    // or once they do not fit.
-    Unit* room(std::size_t n) noexcept {
-        const std::size_t at = count_;
-        count_ += n;
-        if (!dest_ || overflow_) return nullptr;
-        if (count_ > capacity_) {
-            overflow_ = true;
-            return nullptr;
-        }
-        return dest_ + at;
-    }
     bool full() const noexcept { return overflow_; }
-    int result() const noexcept {
-        return overflow_ || count_ > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count_);
-    }
+    int result() const noexcept { return overflow_ ? 0 : static_cast<int>(count_); }
 
 private:
     Unit* dest_;
@@ -137,13 +156,14 @@ std::size_t asciiRun(const char16_t* s, std::size_t n) noexcept {
 }
 
 // Widens or narrows a run of ASCII into the sink.
-template <class Unit, class From>
-void putAscii(Sink<Unit>& sink, const From* run, std::size_t n) noexcept {
-    if (Unit* at = sink.room(n))
-        for (std::size_t k = 0; k < n; ++k) at[k] = static_cast<Unit>(run[k]);
+template <class Sink, class From>
+void putAscii(Sink& sink, const From* run, std::size_t n) noexcept {
+    if (auto* at = sink.room(n))
+        for (std::size_t k = 0; k < n; ++k) at[k] = static_cast<std::remove_pointer_t<decltype(at)>>(run[k]);
 }
 
-void putUtf16(Sink<char16_t>& out, char32_t cp) noexcept {
+template <class Sink>
+void putUtf16(Sink& out, char32_t cp) noexcept {
     if (cp < 0x10000) {
         out.put(static_cast<char16_t>(cp));
     } else {
@@ -153,7 +173,8 @@ void putUtf16(Sink<char16_t>& out, char32_t cp) noexcept {
     }
 }
 
-void putUtf8(Sink<char>& out, char32_t cp) noexcept {
+template <class Sink>
+void putUtf8(Sink& out, char32_t cp) noexcept {
     if (cp < 0x80) {
         out.put(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -527,16 +548,16 @@ private:
 constinit Gbk936Decoder gbk936Decoder;
 constinit Gbk936Encoder gbk936Encoder;
 
-}  // namespace
-
-int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
-    if (!source || !validDestination(destination, destinationUnits)) return 0;
-    Sink<char16_t> sink(destinationUnits == 0 ? nullptr : destination, destinationUnits);
+// multiByteToWideChar into either kind of sink.
+template <class Sink>
+int toUtf16(unsigned codePage, const char* source, Sink& sink) {
     const std::size_t length = std::strlen(source) + 1;  // with the terminator
     if (codePage == CP_UTF8) {
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
-            if (const std::size_t run = asciiRun(s + i, length - i)) {  // the terminator included
+            const unsigned char lead = s[i];
+            if (lead < 0x80) {  // the terminator included
+                const std::size_t run = asciiRun(s + i, length - i);
                 putAscii(sink, s + i, run);
                 i += run;
                 continue;
@@ -544,7 +565,6 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
             // A well-formed three-byte sequence (most Chinese text) with a
             // lead byte that allows any continuation bytes; the terminator
             // is no continuation byte, so nothing is read past it.
-            const unsigned char lead = s[i];
             if (((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) && (s[i + 1] & 0xC0) == 0x80 &&
                 (s[i + 2] & 0xC0) == 0x80) {
                 sink.put(static_cast<char16_t>((lead & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F)));
@@ -563,7 +583,8 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
         const auto* s = reinterpret_cast<const unsigned char*>(source);
         for (std::size_t i = 0; i < length && !sink.full();) {
             const unsigned char b = s[i];
-            if (const std::size_t run = asciiRun(s + i, length - i)) {
+            if (b < 0x80) {
+                const std::size_t run = asciiRun(s + i, length - i);
                 putAscii(sink, s + i, run);
                 i += run;
             } else if (Gbk936Decoder::isLead(b) && s[i + 1] != 0) {  // a lead byte takes any byte but the terminator
@@ -594,15 +615,43 @@ int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destina
     return ok ? sink.result() : 0;
 }
 
-int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
-    if (!source || !validDestination(destination, destinationBytes)) return 0;
-    Sink<char> sink(destinationBytes == 0 ? nullptr : destination, destinationBytes);
+// wideCharToMultiByte into either kind of sink.
+template <class Sink>
+int fromUtf16(unsigned codePage, const char16_t* source, Sink& sink) {
+    const std::string name = codePage == CP_UTF8 ? std::string() : iconvName(codePage);
+    // Unit by unit, as Windows converts to a code page other than UTF-8: the
+    // halves of a surrogate pair are two units that the target lacks. One
+    // pass up to the terminator, which finds the length as it goes.
+    if (name == "CP936") {
+        Gbk936Encoder& gbk = gbk936Encoder;
+        for (const char16_t* unit = source; !sink.full();) {
+            if (*unit < 0x80) {  // ASCII is itself in 936
+                const char16_t* run = unit;
+                while (*unit != u'\0' && *unit < 0x80) ++unit;
+                putAscii(sink, run, static_cast<std::size_t>(unit - run));
+                if (*unit != u'\0') continue;
+                sink.put('\0');
+                break;
+            }
+            const unsigned code = gbk.code(*unit++);
+            if (code >= 0x100) {
+                if (char* at = sink.room(2)) {
+                    at[0] = static_cast<char>(code >> 8);
+                    at[1] = static_cast<char>(code & 0xFF);
+                }
+            } else {
+                sink.put(code != 0 ? static_cast<char>(code) : '?');
+            }
+        }
+        return sink.result();
+    }
     std::size_t length = 0;
     while (source[length] != u'\0') ++length;
     ++length;  // with the terminator
     if (codePage == CP_UTF8) {
         for (std::size_t i = 0; i < length && !sink.full(); ++i) {
-            if (const std::size_t run = asciiRun(source + i, length - i)) {
+            if (source[i] < 0x80) {
+                const std::size_t run = asciiRun(source + i, length - i);
                 putAscii(sink, source + i, run);
                 i += run - 1;
                 continue;
@@ -612,30 +661,6 @@ int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destina
                 putUtf8(sink, 0x10000 + ((u - 0xD800) << 10) + (source[++i] - 0xDC00));
             } else {
                 putUtf8(sink, u >= 0xD800 && u < 0xE000 ? U'\uFFFD' : char32_t{u});
-            }
-        }
-        return sink.result();
-    }
-    const std::string name = iconvName(codePage);
-    // Unit by unit, as Windows converts to a code page other than UTF-8: the
-    // halves of a surrogate pair are two units that the target lacks.
-    if (name == "CP936") {
-        Gbk936Encoder& gbk = gbk936Encoder;
-        for (std::size_t i = 0; i < length && !sink.full(); ++i) {
-            // ASCII is itself in 936, the terminator included.
-            if (const std::size_t run = asciiRun(source + i, length - i)) {
-                putAscii(sink, source + i, run);
-                i += run - 1;
-                continue;
-            }
-            const unsigned code = gbk.code(source[i]);
-            if (code >= 0x100) {
-                if (char* at = sink.room(2)) {
-                    at[0] = static_cast<char>(code >> 8);
-                    at[1] = static_cast<char>(code & 0xFF);
-                }
-            } else {
-                sink.put(code != 0 ? static_cast<char>(code) : '?');
             }
         }
         return sink.result();
@@ -656,6 +681,28 @@ int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destina
         done += n;
     }
     return sink.result();
+}
+
+}  // namespace
+
+int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
+    if (!source || !validDestination(destination, destinationUnits)) return 0;
+    if (destinationUnits == 0) {
+        Counter<char16_t> sink;
+        return toUtf16(codePage, source, sink);
+    }
+    Writer<char16_t> sink(destination, destinationUnits);
+    return toUtf16(codePage, source, sink);
+}
+
+int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
+    if (!source || !validDestination(destination, destinationBytes)) return 0;
+    if (destinationBytes == 0) {
+        Counter<char> sink;
+        return fromUtf16(codePage, source, sink);
+    }
+    Writer<char> sink(destination, destinationBytes);
+    return fromUtf16(codePage, source, sink);
 }
 
 }  // namespace lunteva
