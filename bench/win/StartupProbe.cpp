@@ -66,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
         DWORD_PTR length = 0;
         if (boxId != 0) {
             HWND box = GetDlgItem(search.found, boxId);
-            if (box == nullptr || !SendMessageTimeoutW(box, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+            if (box == nullptr || !SendMessageTimeoutW(box, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
                 status = 1;
             std::printf("%.1f %lu\n", ms, static_cast<unsigned long>(length));
         } else {

@@ -38,7 +38,9 @@ constexpr int FEEDBACK_BUTTON_ID = 103;
 constexpr int ANSWER_BOX_ID = 104;
 
 // How long anything may take before the driver gives up on it: a bound for
-// hangs, not a measure of speed.
+// hangs, not a measure of speed. Messages go with SMTO_NORMAL: a program
+// that pumped no message for 5 s (a long download) counts as hung until it
+// pumps again, and SMTO_ABORTIFHUNG would give up at once.
 constexpr DWORD PATIENCE_MS = 60000;
 constexpr DWORD POLL_MS = 50;
 
@@ -56,10 +58,10 @@ bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 // Text of a window of another process; WM_GETTEXT is marshalled across.
 std::wstring textOf(HWND window) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, PATIENCE_MS, &length)) return L"<hung>";
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, PATIENCE_MS, &length)) return L"<hung>";
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
                         PATIENCE_MS, &copied);
     text.resize(copied);
     return text;
@@ -147,7 +149,7 @@ bool saveScreenBitmap(const RECT& area, const std::wstring& path) {
 // Waits until the program has dealt with everything sent to it so far.
 void settle(HWND window) {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, PATIENCE_MS, &ignored);
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, PATIENCE_MS, &ignored);
     WaitForInputIdle(run.process.hProcess, PATIENCE_MS);
 }
 
@@ -345,7 +347,7 @@ TEST_F(EndToEnd, FeedbackClickShowsTheContactLineAndTheCopyButton) {
     for (int click = 1; click <= 2; ++click) {
         SCOPED_TRACE(click);
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(control(FEEDBACK_BUTTON_ID), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, PATIENCE_MS, &ignored);
+        SendMessageTimeoutW(control(FEEDBACK_BUTTON_ID), BM_CLICK, 0, 0, SMTO_NORMAL, PATIENCE_MS, &ignored);
         settle(run.main);
         EXPECT_EQ(textOf(control(CONTACT_LABEL_ID)), expected);
         EXPECT_TRUE(IsWindowVisible(control(CONTACT_LABEL_ID)));
@@ -409,7 +411,7 @@ BOOL CALLBACK readBoxChild(HWND child, LPARAM context) {
         if ((styleOf(child) & SS_TYPEMASK) == SS_ICON) {
             // The box keeps its icon control; only one that holds an icon shows one.
             DWORD_PTR icon = 0;
-            SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, PATIENCE_MS, &icon);
+            SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_NORMAL, PATIENCE_MS, &icon);
             if (icon != 0) ++contents.icons;
         } else if (!textOf(child).empty()) {
             contents.text = textOf(child);
@@ -421,7 +423,7 @@ BOOL CALLBACK readBoxChild(HWND child, LPARAM context) {
 TEST_F(EndToEnd, CopyClickLeavesTheNumberOnTheClipboardAndConfirmsIt) {
     if (!IsWindowVisible(control(COPY_CONTACT_BUTTON_ID))) {
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(control(FEEDBACK_BUTTON_ID), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, PATIENCE_MS, &ignored);
+        SendMessageTimeoutW(control(FEEDBACK_BUTTON_ID), BM_CLICK, 0, 0, SMTO_NORMAL, PATIENCE_MS, &ignored);
     }
     for (int click = 1; click <= 2; ++click) {
         SCOPED_TRACE(click);
