@@ -130,26 +130,18 @@ private:
     bool overflow_ = false;
 };
 
-// The length of the run of ASCII bytes (below 0x80) at s, at most n; eight
-// bytes at a time, since ASCII is most of any page.
-std::size_t asciiRun(const unsigned char* s, std::size_t n) noexcept {
+// The length of the run of ASCII (units below 0x80) at s, at most n units;
+// a 64-bit word at a time, since ASCII is most of any page.
+template <class Unit>
+std::size_t asciiRun(const Unit* s, std::size_t n) noexcept {
+    static_assert(sizeof(Unit) == 1 || sizeof(Unit) == 2);
+    constexpr std::size_t PER_WORD = sizeof(std::uint64_t) / sizeof(Unit);
+    constexpr std::uint64_t NOT_ASCII = sizeof(Unit) == 1 ? 0x8080808080808080u : 0xFF80FF80FF80FF80u;
     std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
+    for (; i + PER_WORD <= n; i += PER_WORD) {
         std::uint64_t word;
         std::memcpy(&word, s + i, sizeof word);
-        if (word & 0x8080808080808080u) break;
-    }
-    while (i < n && s[i] < 0x80) ++i;
-    return i;
-}
-
-// The same for UTF-16 units, four at a time.
-std::size_t asciiRun(const char16_t* s, std::size_t n) noexcept {
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        std::uint64_t word;
-        std::memcpy(&word, s + i, sizeof word);
-        if (word & 0xFF80FF80FF80FF80u) break;
+        if (word & NOT_ASCII) break;
     }
     while (i < n && s[i] < 0x80) ++i;
     return i;
