@@ -23,7 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "Win32Checks.h"
+
 namespace {
+
+using namespace lunteva;
 
 struct Options {
     std::wstring program, expectFile, contact, requestedFile, releaseFile, screenshotFile;
@@ -66,14 +70,6 @@ std::wstring textOf(HWND window) {
     text.resize(copied);
     return text;
 }
-
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-LONG_PTR styleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
 
 struct ProcessWindows {
     DWORD processId;
@@ -275,23 +271,7 @@ TEST_F(EndToEnd, WindowOpensWithTheAnswersAlreadyInItAndTheContactHidden) {
 }
 
 TEST_F(EndToEnd, WindowIsCentredAtItsOuterSizeWithAFixedFrame) {
-    RECT outer{};
-    ASSERT_TRUE(GetWindowRect(run.main, &outer));
-    EXPECT_EQ(outer.right - outer.left, 553);
-    EXPECT_EQ(outer.bottom - outer.top, 287);
-    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - 553) / 2);
-    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - 287) / 2);
-
-    const LONG_PTR style = styleOf(run.main);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    const LONG_PTR exStyle = GetWindowLongPtrW(run.main, GWL_EXSTYLE);
-    EXPECT_TRUE(exStyle & WS_EX_CLIENTEDGE);
-    EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
-    EXPECT_EQ(GetMenu(run.main), nullptr);
+    expectCentredFixedFrame(run.main);
 }
 
 struct Placement {
@@ -353,32 +333,6 @@ TEST_F(EndToEnd, FeedbackClickShowsTheContactLineAndTheCopyButton) {
         EXPECT_TRUE(IsWindowVisible(control(CONTACT_LABEL_ID)));
         EXPECT_TRUE(IsWindowVisible(control(COPY_CONTACT_BUTTON_ID)));
     }
-}
-
-std::optional<std::wstring> clipboardUnicode() {
-    if (!OpenClipboard(nullptr)) return std::nullopt;
-    std::optional<std::wstring> text;
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = units;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-std::optional<std::string> clipboardAnsi() {
-    if (!OpenClipboard(nullptr)) return std::nullopt;
-    std::optional<std::string> text;
-    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
 }
 
 // The confirmation box of the program, once it is open.

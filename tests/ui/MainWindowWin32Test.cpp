@@ -16,6 +16,7 @@
 #include "text/Literals.h"
 #include "ui/MainWindowWin32.h"
 #include "ui/WideText.h"
+#include "Win32Checks.h"
 
 namespace lunteva {
 namespace {
@@ -27,14 +28,6 @@ std::wstring windowText(HWND window) {
     text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
-
-std::wstring className(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-LONG_PTR styleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
 
 // Removes a request to quit that destroying a main window leaves queued.
 void discardQuitRequest() {
@@ -64,28 +57,11 @@ protected:
 
 TEST_F(MainWindowWin32Test, WindowIsCreatedHiddenCentredWithItsFixedFrame) {
     const HWND window = mainWindow->window();
-    EXPECT_EQ(className(window), L"LuntevaMainWindow");
+    EXPECT_EQ(classOf(window), L"LuntevaMainWindow");
     EXPECT_EQ(windowText(window), L"Lunteva");
     EXPECT_FALSE(IsWindowVisible(window));
 
-    RECT outer{};
-    ASSERT_TRUE(GetWindowRect(window, &outer));
-    EXPECT_EQ(outer.right - outer.left, 553);
-    EXPECT_EQ(outer.bottom - outer.top, 287);
-    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - 553) / 2);
-    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - 287) / 2);
-
-    const LONG_PTR style = styleOf(window);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);  // the user cannot resize it
-    EXPECT_FALSE(style & WS_CHILD);
-    const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
-    EXPECT_TRUE(exStyle & WS_EX_CLIENTEDGE);
-    EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
-    EXPECT_EQ(GetMenu(window), nullptr);
+    expectCentredFixedFrame(window);
 
     // The system menu keeps Move and Close.
     const HMENU systemMenu = GetSystemMenu(window, FALSE);
@@ -142,7 +118,7 @@ TEST_F(MainWindowWin32Test, ControlsStandWhereTheLayoutSaysWithTheirTextsAndStat
         const HWND control = hwndOf(controls.*c.member);
         ASSERT_TRUE(IsWindow(control));
         EXPECT_EQ(GetParent(control), mainWindow->window());
-        EXPECT_EQ(_wcsicmp(className(control).c_str(), c.windowClass), 0) << std::string(c.name);
+        EXPECT_EQ(_wcsicmp(classOf(control).c_str(), c.windowClass), 0) << std::string(c.name);
         EXPECT_EQ(GetDlgCtrlID(control), c.id);
         RECT rect{};
         GetWindowRect(control, &rect);
@@ -431,7 +407,7 @@ SeenBox seenBox;
 HWND seenOwner = nullptr;
 
 BOOL CALLBACK inspectBoxChild(HWND child, LPARAM) {
-    const std::wstring name = className(child);
+    const std::wstring name = classOf(child);
     if (_wcsicmp(name.c_str(), L"Button") == 0 && IsWindowVisible(child)) ++seenBox.buttons;
     if (_wcsicmp(name.c_str(), L"Static") == 0) {
         if ((styleOf(child) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
@@ -454,32 +430,6 @@ void CALLBACK closeConfirmationBox(HWND, UINT, UINT_PTR timer, DWORD) {
     SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-std::wstring clipboardUnicodeText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"<not opened>";
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = units;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-std::string clipboardAnsiText() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return "<not opened>";
-    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 TEST_F(MainWindowWin32Test, CopyClickPutsTheNumberOnTheClipboardAndConfirmsInAModalBox) {
     seenBox = {};
     seenOwner = mainWindow->window();
@@ -494,8 +444,8 @@ TEST_F(MainWindowWin32Test, CopyClickPutsTheNumberOnTheClipboardAndConfirmsInAMo
     EXPECT_EQ(seenBox.icons, 0);
     EXPECT_FALSE(seenBox.ownerEnabled);  // the main window takes no input meanwhile
     EXPECT_TRUE(IsWindowEnabled(mainWindow->window()));
-    EXPECT_EQ(clipboardUnicodeText(), contactNumber());
-    EXPECT_EQ(clipboardAnsiText(), std::string(CONTACT_NUMBER));
+    EXPECT_EQ(clipboardUnicode(), contactNumber());
+    EXPECT_EQ(clipboardAnsi(), std::string(CONTACT_NUMBER));
 }
 
 struct ClipboardCase {
@@ -513,10 +463,10 @@ TEST(ClipboardTest, PlacesTheTextAsUnicodeAndAnsiPlainText) {
     for (const ClipboardCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(setClipboardText(c.text));
-        EXPECT_EQ(clipboardUnicodeText(), c.unicode);
+        EXPECT_EQ(clipboardUnicode(), c.unicode);
     }
     ASSERT_TRUE(setClipboardText(TextValue("1234567")));
-    EXPECT_EQ(clipboardAnsiText(), "1234567");  // made by the system from the Unicode text
+    EXPECT_EQ(clipboardAnsi(), std::string("1234567"));  // made by the system from the Unicode text
 }
 
 TEST(CommonControlsTest, ManifestBringsVersionSixForVisualStyles) {
@@ -584,7 +534,7 @@ TEST_F(AnswerBoxTest, UserCannotTypeDeleteOrPasteButCanCopy) {
     EXPECT_EQ(windowText(box()), L"answer");
     SendMessageW(box(), EM_SETSEL, 0, 3);
     SendMessageW(box(), WM_COPY, 0, 0);
-    EXPECT_EQ(clipboardUnicodeText(), L"ans");
+    EXPECT_EQ(clipboardUnicode(), std::wstring(L"ans"));
 }
 
 TEST_F(AnswerBoxTest, LongTextScrollsToItsEndAndLongLinesWrap) {
