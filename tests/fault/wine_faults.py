@@ -62,7 +62,7 @@ CASES = {
 
 
 def page_bytes():
-    return end_to_end.quiz_page(datetime.date.today()).encode("utf-8")
+    return end_to_end.page(datetime.date.today()).encode("utf-8")
 
 
 def hostile_bytes(mib):
@@ -105,7 +105,7 @@ def make_handler(case, path):
             elif case == "zero-first":
                 self.send(200, b"\x00" + page_bytes())
             elif case == "gbk":
-                self.send(200, end_to_end.quiz_page(datetime.date.today()).encode("gbk"))
+                self.send(200, end_to_end.page(datetime.date.today()).encode("gbk"))
             elif case == "30mib":
                 page = page_bytes()
                 self.send(200, page + b"<!-- " + b"x" * (30 * 1024 * 1024 - len(page) - 9) + b" -->\n")

@@ -21,21 +21,17 @@ every check passed.
 """
 import argparse
 import datetime
-import http.server
 import os
-import ssl
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from throwaway_ca import make_certificates, windows_path  # noqa: E402
+from quiz_fixture import CELL_OPEN, QuizServer, expected_text, label, quiz_page  # noqa: E402,F401
 
-
-CELL_OPEN = '<td style="TEXT-ALIGN: center">'
 
 # Today's questions and answers; the markup and entities inside cells are
 # shown as they stand. One answer is far wider than the box, so it wraps.
@@ -52,69 +48,20 @@ TODAY = [
 YESTERDAY = [("昨天的问题", "昨天的答案")]
 
 
-def label(day):
-    return f"{day.month}月{day.day}日"
-
-
-def quiz_page(today):
-    yesterday = today - datetime.timedelta(days=1)
-    rows = ["<table>", "<tr><th>日期</th><th>问题</th><th>答案</th></tr>"]
-    for day, entries in ((today, TODAY), (yesterday, YESTERDAY)):
-        for question, answer in entries:
-            rows.append(f"<tr>{CELL_OPEN}{label(day)}</td>\n{CELL_OPEN}{question}</td>\n"
-                        f"{CELL_OPEN}{answer}</td>\n</tr>")
-    rows.append("</table>")
-    return ("<html><head><meta charset=\"utf-8\"><title>每日答题</title></head><body>\n"
-            + "\n".join(rows) + "\n</body></html>\n")
+def page(today):
+    """The page this run serves, as the real one: UTF-8, with its head."""
+    return quiz_page(today, TODAY, YESTERDAY, head='<meta charset="utf-8"><title>每日答题</title>')
 
 
 def expected_lines():
-    return "".join(f"{n}、{q}\r\n     答案：{a}\r\n\r\n" for n, (q, a) in enumerate(TODAY, start=1))
+    return expected_text(TODAY)
 
 
-class QuizServer:
-    """The quiz page on 127.0.0.1:port; holds the answer until release_file exists."""
-
-    def __init__(self, port, path, page, certificate, key, requested_file, release_file):
-        self.requests = 0
-        owner = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            protocol_version = "HTTP/1.1"
-
-            def log_message(self, fmt, *args):
-                pass
-
-            def do_GET(self):
-                owner.requests += 1
-                if self.path != path:
-                    body = b"not here"
-                    self.send_response(404)
-                else:
-                    open(requested_file, "w").close()
-                    deadline = time.monotonic() + 120
-                    while not os.path.exists(release_file) and time.monotonic() < deadline:
-                        time.sleep(0.05)
-                    body = page.encode("utf-8")
-                    self.send_response(200)
-                    self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certificate, key)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-
-    def __enter__(self):
-        self.thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.server.shutdown()
-        self.server.server_close()
+def hold_until(release_file, seconds=120):
+    """Waits until the driver has created release_file (or seconds have passed)."""
+    deadline = time.monotonic() + seconds
+    while not os.path.exists(release_file) and time.monotonic() < deadline:
+        time.sleep(0.05)
 
 
 def to_png(bitmap, png):
@@ -154,8 +101,9 @@ def main():
             requested, release = os.path.join(folder, "requested"), os.path.join(folder, "release")
             driver += [f"--requested={win(requested)}", f"--release={win(release)}"]
             _, ca, leaf, key = make_certificates(folder)
-            page = quiz_page(datetime.date.today())
-            with QuizServer(url.port, url.path, page, leaf, key, requested, release) as server:
+            with QuizServer(url.port, url.path, page(datetime.date.today()), leaf, key,
+                            on_request=lambda: open(requested, "w").close(),
+                            release=lambda: hold_until(release)) as server:
                 if subprocess.run([args.wine_run, args.add_root, win(ca)], check=False).returncode != 0:
                     print("could not trust the test CA in the Wine prefix", file=sys.stderr)
                     return 1

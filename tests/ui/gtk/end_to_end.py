@@ -25,11 +25,9 @@ Screenshots (PNG) go to FOLDER. Exit code 0 when every check passed, else 1.
 """
 import argparse
 import datetime
-import http.server
 import importlib.util
 import os
 import shutil
-import ssl
 import subprocess
 import sys
 import tempfile
@@ -43,6 +41,8 @@ _spec = importlib.util.spec_from_file_location(
     "https_server", os.path.join(HERE, "..", "..", "support", "https_server.py"))
 https_server = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(https_server)
+sys.path.insert(0, os.path.join(HERE, "..", "..", "support"))
+from quiz_fixture import QuizServer, expected_text, quiz_page  # noqa: E402
 
 # The program's layout, in pixels: outer size, the sunken edge inside the
 # window, and the controls in client coordinates (left, top, width, height).
@@ -57,7 +57,6 @@ SCREEN = (1280, 800)
 # window (measured under Wine: caption 19, fixed frame 3, client edge 2).
 WIN32_CLIENT = (543, 258)
 
-CELL_OPEN = '<td style="TEXT-ALIGN: center">'
 TODAY = [
     ("以下哪个是中国的首都？", "北京"),
     ("一年有几个月？", "12个月"),
@@ -89,68 +88,6 @@ def wait_for(predicate, what, seconds=30.0):
         if time.monotonic() > deadline:
             raise Failure("gave up waiting: " + what)
         time.sleep(0.05)
-
-
-def label(day):
-    return f"{day.month}月{day.day}日"
-
-
-def quiz_page(today):
-    yesterday = today - datetime.timedelta(days=1)
-    rows = ["<table>", "<tr><th>日期</th><th>问题</th><th>答案</th></tr>"]
-    for day, entries in ((today, TODAY), (yesterday, YESTERDAY)):
-        for question, answer in entries:
-            rows.append(f"<tr>{CELL_OPEN}{label(day)}</td>\n{CELL_OPEN}{question}</td>\n"
-                        f"{CELL_OPEN}{answer}</td>\n</tr>")
-    rows.append("</table>")
-    return "<html><body>\n" + "\n".join(rows) + "\n</body></html>\n"
-
-
-def expected_text():
-    return "".join(f"{n}、{q}\r\n     答案：{a}\r\n\r\n" for n, (q, a) in enumerate(TODAY, start=1))
-
-
-class QuizServer:
-    """The page on 127.0.0.1:port; each answer waits until release is set."""
-
-    def __init__(self, port, path, page, certificate, key):
-        self.requests = 0
-        self.requested = threading.Event()
-        self.release = threading.Event()
-        owner = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            protocol_version = "HTTP/1.1"
-
-            def log_message(self, fmt, *args):
-                pass
-
-            def do_GET(self):
-                owner.requests += 1
-                print(f"request {owner.requests}: {self.command} {self.path} from {self.client_address}, "
-                      f"{self.headers.get('User-Agent')}", file=sys.stderr, flush=True)
-                owner.requested.set()
-                owner.release.wait(120)
-                found = self.path == path
-                body = page.encode("utf-8") if found else b"not here"
-                self.send_response(200 if found else 404)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certificate, key)
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
-
-    def close(self):
-        self.release.set()
-        self.server.shutdown()
-        self.server.server_close()
 
 
 class Desktop:
@@ -379,15 +316,17 @@ def check_frame(desktop, window):
 def run_answers(args, desktop, folder, url):
     leaves, _ = https_server.certificates_in(os.path.join(args.out, "gtk-certificates"))
     certificate, key = leaves["valid"]
-    server = QuizServer(url.port, url.path, quiz_page(datetime.date.today()), certificate, key)
+    requested, released = threading.Event(), threading.Event()
+    server = QuizServer(url.port, url.path, quiz_page(datetime.date.today(), TODAY, YESTERDAY), certificate, key,
+                        on_request=requested.set, release=lambda: released.wait(120))
     program = None
     try:
         program = start_program(desktop, args.program)
-        wait_for(server.requested.is_set, "the page request")
+        wait_for(requested.is_set, "the page request")
         time.sleep(0.5)  # lets a window that would wrongly be shown now reach the server
         check(mapped_windows(desktop, program.pid) == [], "no window is mapped while the page is held back")
         check(program.poll() is None, "the program waits for the page")
-        server.release.set()
+        released.set()
 
         window = wait_for(lambda: window_named(desktop, "Lunteva"), "the main window")
         check(mapped_windows(desktop, program.pid) == [window], "one window, after the page came")
@@ -403,7 +342,7 @@ def run_answers(args, desktop, folder, url):
         texts = a11y.by_role(app, a11y.Atspi.Role.TEXT)
         check(len(texts) == 1, "one text box")
         box = texts[0]
-        check(a11y.text_of(box) == expected_text(), "the box holds exactly the day's lines")
+        check(a11y.text_of(box) == expected_text(TODAY), "the box holds exactly the day's lines")
         check(not box.get_state_set().contains(a11y.Atspi.StateType.EDITABLE), "the box is read-only")
         count = box.get_text_iface().get_character_count()
 
@@ -437,12 +376,12 @@ def run_answers(args, desktop, folder, url):
         wait_for(lambda: in_view(count - 5), "the end in view")
         check(in_view(count - 5) and not in_view(0), "Ctrl+End scrolls it back to the end")
         keys(desktop, "ctrl+a", "ctrl+c")
-        check(clipboard(desktop) == expected_text(), "select all and copy put the box's text on CLIPBOARD")
+        check(clipboard(desktop) == expected_text(TODAY), "select all and copy put the box's text on CLIPBOARD")
         selected = os.path.join(args.out, "gtk-selected.png")
         screenshot(desktop, selected, outer_box)
         check(blueness(desktop, selected, edge_box(ANSWER_BOX)) > 0.05, "the selection shows while the box has the focus")
         keys(desktop, "ctrl+End", "x", "BackSpace", "ctrl+a", "Delete", "ctrl+v", "Return")
-        check(a11y.text_of(box) == expected_text(), "typing, deleting and pasting leave the text as it is")
+        check(a11y.text_of(box) == expected_text(TODAY), "typing, deleting and pasting leave the text as it is")
 
         click(desktop, client, FEEDBACK_BUTTON)
         prompt = "请加QQ" + args.contact
@@ -498,7 +437,7 @@ def run_answers(args, desktop, folder, url):
                 empty_clipboard(desktop)
                 click(desktop, client, ANSWER_BOX)
                 keys(desktop, "ctrl+a", "ctrl+c")
-                check(clipboard(desktop) != expected_text(), "the main window's box took no click and no keys")
+                check(clipboard(desktop) != expected_text(TODAY), "the main window's box took no click and no keys")
                 check(window_named(desktop, "复制成功") == dialog, "the box stays open")
             desktop.run("xdotool", "windowactivate", "--sync", dialog)
             keys(desktop, "Return")
@@ -517,6 +456,7 @@ def run_answers(args, desktop, folder, url):
         if program is not None and program.poll() is None:
             program.kill()
             program.wait()
+        released.set()
         server.close()
 
 
