@@ -675,26 +675,28 @@ int fromUtf16(unsigned codePage, const char16_t* source, Sink& sink) {
     return sink.result();
 }
 
+// Runs convert(sink) with a Counter for a length query (size 0), else with a
+// Writer into the destination.
+template <class Unit, class Convert>
+int intoSink(Unit* destination, int size, Convert convert) {
+    if (size == 0) {
+        Counter<Unit> sink;
+        return convert(sink);
+    }
+    Writer<Unit> sink(destination, size);
+    return convert(sink);
+}
+
 }  // namespace
 
 int multiByteToWideChar(unsigned codePage, const char* source, char16_t* destination, int destinationUnits) noexcept {
     if (!source || !validDestination(destination, destinationUnits)) return 0;
-    if (destinationUnits == 0) {
-        Counter<char16_t> sink;
-        return toUtf16(codePage, source, sink);
-    }
-    Writer<char16_t> sink(destination, destinationUnits);
-    return toUtf16(codePage, source, sink);
+    return intoSink(destination, destinationUnits, [&](auto& sink) { return toUtf16(codePage, source, sink); });
 }
 
 int wideCharToMultiByte(unsigned codePage, const char16_t* source, char* destination, int destinationBytes) noexcept {
     if (!source || !validDestination(destination, destinationBytes)) return 0;
-    if (destinationBytes == 0) {
-        Counter<char> sink;
-        return fromUtf16(codePage, source, sink);
-    }
-    Writer<char> sink(destination, destinationBytes);
-    return fromUtf16(codePage, source, sink);
+    return intoSink(destination, destinationBytes, [&](auto& sink) { return fromUtf16(codePage, source, sink); });
 }
 
 }  // namespace lunteva
