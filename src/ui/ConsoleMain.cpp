@@ -19,11 +19,6 @@
 #include "text/Text.h"
 #include "ui/ConsoleOutput.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace lunteva {
 namespace {
 
@@ -75,13 +70,6 @@ std::optional<DateTime> parseDate(std::string_view text) {
     return day;
 }
 
-// Standard input in binary mode, so a page's bytes arrive unchanged.
-void setBinaryInput() {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-}
-
 // The whole content of a file ('-': standard input), or the reason it could not be read.
 struct FileContent {
     std::string bytes;
@@ -92,7 +80,7 @@ FileContent readPage(const std::string& path) {
     FileContent content;
     std::FILE* file = nullptr;
     if (path == "-") {
-        setBinaryInput();
+        useBinaryStandardInput();
         file = stdin;
     } else {
         file = std::fopen(path.c_str(), "rb");
@@ -113,15 +101,6 @@ FileContent readPage(const std::string& path) {
     }
     if (file != stdin) std::fclose(file);
     return content;
-}
-
-// The lines as they go out: on POSIX, CR LF becomes LF.
-TextValue forConsole(const TextValue& lines) {
-#ifdef _WIN32
-    return lines;
-#else
-    return replaceSubtext(lines, "\r\n", "\n", std::nullopt, std::nullopt, true);
-#endif
 }
 
 struct Arguments {
@@ -208,7 +187,7 @@ int run(int argc, char** argv) {
         return EXIT_NO_ROWS;
     }
     std::fflush(stdout);
-    if (!writeConsoleText(forConsole(TextValue(lines)))) {
+    if (!writeConsoleText(TextValue(std::move(lines)))) {
         printError("cannot write the output");
         return EXIT_OUTPUT_FAILED;
     }

@@ -1,7 +1,9 @@
-// POSIX backend of ui/ConsoleOutput.h: writeConsoleText as UTF-8.
+// POSIX backend of ui/ConsoleOutput.h: writeConsoleText as UTF-8 with LF
+// line ends; standard input is binary already.
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 
 #include "text/CodePage.h"
@@ -28,7 +30,7 @@ std::string toUtf8(const TextValue& text) {
 }  // namespace
 
 bool writeConsoleText(const TextValue& text) {
-    const std::string bytes = toUtf8(text);
+    const std::string bytes = toUtf8(replaceSubtext(text, "\r\n", "\n", std::nullopt, std::nullopt, true));
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t written = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR) continue;
@@ -37,5 +39,7 @@ bool writeConsoleText(const TextValue& text) {
     }
     return true;
 }
+
+void useBinaryStandardInput() {}
 
 }  // namespace lunteva

@@ -1,6 +1,10 @@
 // Windows backend of ui/ConsoleOutput.h: writeConsoleText, Unicode to a
-// console, UTF-8 to anything else.
+// console, UTF-8 to anything else; standard input through _setmode.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include <string>
 
@@ -39,5 +43,7 @@ bool writeConsoleText(const TextValue& text) {
     }
     return true;
 }
+
+void useBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
 }  // namespace lunteva

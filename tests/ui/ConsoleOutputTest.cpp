@@ -1,4 +1,5 @@
-// writeConsoleText with standard output redirected to a pipe: UTF-8 bytes.
+// writeConsoleText with standard output redirected to a pipe: UTF-8 bytes
+// with the platform's line ends.
 #include "ui/ConsoleOutput.h"
 
 #include <gtest/gtest.h>
@@ -63,9 +64,14 @@ struct OutputCase {
     std::string utf8;
 };
 
-TEST(ConsoleOutputTest, RedirectedOutputIsUtf8) {
+TEST(ConsoleOutputTest, RedirectedOutputIsUtf8WithThePlatformsLineEnds) {
     const OutputCase cases[] = {
-        {"ASCII with line end", TextValue("1\r\n"), "1\r\n"},
+#ifdef _WIN32
+        {"ASCII with line ends", TextValue("1\r\n\r\n"), "1\r\n\r\n"},
+#else
+        {"ASCII with line ends", TextValue("1\r\n\r\n"), "1\n\n"},
+        {"a lone CR stays", TextValue("a\rb\n"), "a\rb\n"},
+#endif
         // 答案：A  (B4 F0 B0 B8 A3 BA in 936)
         {"Chinese", TextValue("\xB4\xF0\xB0\xB8\xA3\xBA" "A"), "\xE7\xAD\x94\xE6\xA1\x88\xEF\xBC\x9A" "A"},
         {"empty", TextValue(), ""},
