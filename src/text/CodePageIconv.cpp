@@ -35,9 +35,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <optional>
-#include <iterator>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -416,7 +416,8 @@ private:
         if (euroReady_.load(std::memory_order_relaxed)) return;
         const char euroByte = '\x80';
         wchar_t c = 0;
-        if (toWide().valid() && convertOne(toWide().get(), &euroByte, 1, &c, sizeof c) == sizeof c)
+        if (const Iconv& converter = toWide();
+            converter.valid() && convertOne(converter.get(), &euroByte, 1, &c, sizeof c) == sizeof c)
             euro_ = static_cast<char16_t>(c);
         euroReady_.store(true, std::memory_order_release);
     }
@@ -490,19 +491,19 @@ private:
         if (ready_[row].load(std::memory_order_relaxed)) return;
         const unsigned first = row == 0 ? 1 : row * 256;  // unit 0 is the terminator
         const unsigned end = row * 256 + 256;
-        if (!toGbk_) toGbk_.emplace("CP936", "WCHAR_T");
-        if (toGbk_->valid()) {
+        if (!toGbk_) toGbk_.emplace("CP936", "WCHAR_T");  // opened on first use
+        if (const Iconv& converter = *toGbk_; converter.valid()) {
             wchar_t units[256];
             for (unsigned u = first; u < end; ++u) units[u - first] = static_cast<wchar_t>(u);
             unsigned char codes[256 * 2];
             char* in = reinterpret_cast<char*>(units);
             std::size_t inLeft = (end - first) * sizeof(wchar_t);
-            iconv(toGbk_->get(), nullptr, nullptr, nullptr, nullptr);
+            iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
             while (inLeft > 0) {
                 const std::size_t unitsBefore = inLeft / sizeof(wchar_t);
                 char* out = reinterpret_cast<char*>(codes);
                 std::size_t outLeft = sizeof codes;
-                const bool refused = iconv(toGbk_->get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+                const bool refused = iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
                 const std::size_t converted = unitsBefore - inLeft / sizeof(wchar_t);
                 const std::size_t produced = sizeof codes - outLeft;
                 const unsigned at0 = end - static_cast<unsigned>(unitsBefore);
@@ -516,7 +517,7 @@ private:
                 if (!refused) break;
                 in += sizeof(wchar_t);  // the refused unit keeps code 0
                 inLeft -= sizeof(wchar_t);
-                iconv(toGbk_->get(), nullptr, nullptr, nullptr, nullptr);
+                iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
             }
         }
         // Where glibc has no code: the byte FF, then Windows' private-use
@@ -532,7 +533,7 @@ private:
     }
 
     std::mutex mutex_;
-    std::optional<Iconv> toGbk_;  // opened on first use
+    std::optional<Iconv> toGbk_;
     std::atomic<bool> ready_[256] = {};
     unsigned short encode_[0x10000] = {};
 };

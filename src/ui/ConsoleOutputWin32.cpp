@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdio>
-
 #include <string>
 
 #include "ui/ConsoleOutput.h"
